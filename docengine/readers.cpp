@@ -1,0 +1,17 @@
+// The list of built-in readers. Each reader's source file defines its
+// Make...Reader() factory; add one line here per reader.
+
+#include "docengine/reader.h"
+
+namespace quillon::docengine {
+
+const std::vector<std::unique_ptr<Reader>>& BuiltInReaders() {
+  static const std::vector<std::unique_ptr<Reader>> readers = [] {
+    std::vector<std::unique_ptr<Reader>> list;
+    // list.push_back(MakeRtfReader());
+    return list;
+  }();
+  return readers;
+}
+
+}  // namespace quillon::docengine
