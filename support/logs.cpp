@@ -1,0 +1,157 @@
+#include "support/logs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "platform/prompter.h"
+#include "util/translate.h"
+
+namespace quillon {
+namespace {
+
+std::string TwoDigits(int value) {
+  std::string text = std::to_string(value);
+  return text.size() < 2 ? "0" + text : text;
+}
+
+}  // namespace
+
+Logs::Logs(std::string log_folder, Clock clock) : clock_(std::move(clock)) {
+  SetLogFolder(log_folder);
+}
+
+void Logs::SetLogFolder(const std::string& folder) {
+  log_folder_ = folder;
+  if (!log_folder_.empty() && log_folder_.back() != '/') {
+    log_folder_ += '/';
+  }
+}
+
+void Logs::SetClock(Clock clock) {
+  clock_ = std::move(clock);
+}
+
+QDateTime Logs::Now() const {
+  return clock_ ? clock_() : QDateTime::currentDateTime();
+}
+
+std::string Logs::DailyLogFileName() const {
+  return log_folder_ + TwoDigits(Now().date().day()) + ".log";
+}
+
+std::string Logs::ErrorLogFileName() const {
+  return log_folder_ + "error.log";
+}
+
+std::string Logs::TimeText() const {
+  return Now().time().toString(QStringLiteral("hh:mm:ss")).toStdString();
+}
+
+void Logs::LoadDailyLog() {
+  daily_log_lines_.clear();
+  if (log_folder_.empty()) {
+    return;
+  }
+  const std::string name = DailyLogFileName();
+  QFileInfo info(QString::fromStdString(name));
+  if (!info.exists() || !info.isFile()) {
+    return;
+  }
+  if (info.lastModified().date().month() != Now().date().month()) {
+    QFile::remove(info.absoluteFilePath());
+    return;
+  }
+  ReadLineFile(name, daily_log_lines_);
+}
+
+void Logs::AddLogLine(const std::string& line) {
+  daily_log_lines_.push_back(line);
+  LogView view = visible_view_;
+  (view == LogView::kManual ? manual_view_ : watch_view_).push_back(line);
+  if (observer_ != nullptr) {
+    observer_->LogLineAdded(view, line);
+  }
+}
+
+void Logs::ReportError(const std::string& message) {
+  batch_errors_.push_back(message);
+  AddLogLine(TimeText() + "   " + message);
+  WriteLogFiles();
+}
+
+bool Logs::WriteLogFiles() {
+  if (!create_log_file_ || log_folder_.empty()) {
+    return true;
+  }
+  bool ok = true;
+  std::string error;
+  if (!batch_errors_.empty() && !WriteLineFile(ErrorLogFileName(), batch_errors_, error)) {
+    CurrentPrompter().Error(TrFormat("Error, reason is %s", {error}));
+    ok = false;
+  }
+  if (!WriteLineFile(DailyLogFileName(), daily_log_lines_, error)) {
+    CurrentPrompter().Error(TrFormat("Error, reason is %s", {error}));
+    ok = false;
+  }
+  return ok;
+}
+
+void Logs::ClearView(LogView view) {
+  (view == LogView::kManual ? manual_view_ : watch_view_).clear();
+  if (observer_ != nullptr) {
+    observer_->LogViewCleared(view);
+  }
+}
+
+bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines,
+                   std::string& error) {
+  error.clear();
+  QString qpath = QString::fromStdString(path);
+  QFileInfo info(qpath);
+  // The state folder may not exist yet on a first start.
+  QDir().mkpath(info.absolutePath());
+  // Written beside and renamed over the old file, so a crash mid-write never
+  // leaves half a log behind.
+  QSaveFile file(qpath);
+  if (!file.open(QIODevice::WriteOnly)) {
+    error = file.errorString().toStdString();
+    return false;
+  }
+  std::string content;
+  for (const std::string& line : lines) {
+    content += line;
+    content += "\r\n";
+  }
+  if (file.write(content.data(), static_cast<qint64>(content.size())) !=
+      static_cast<qint64>(content.size())) {
+    error = file.errorString().toStdString();
+    file.cancelWriting();
+    return false;
+  }
+  if (!file.commit()) {
+    error = file.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+bool ReadLineFile(const std::string& path, std::vector<std::string>& lines) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return false;
+  }
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    lines.push_back(line);
+  }
+  return true;
+}
+
+}  // namespace quillon
