@@ -1,0 +1,84 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace quillon {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr const char* kSection = "Tarvell\\Quillon";
+
+TEST(ProfileTest, EveryWriteReachesTheFileAtOnceWithSectionAndKeysAsWritten) {
+  TempDir dir;
+  ProfileFile profile(dir.File("state/set.ini"));
+  EXPECT_FALSE(profile.SectionExists(kSection));
+  ASSERT_TRUE(profile.WriteBool(kSection, "Create Log File", true));
+  EXPECT_EQ(ReadFile(dir.File("state/set.ini")), "[Tarvell\\Quillon]\r\nCreate Log File=1\r\n");
+  ASSERT_TRUE(profile.WriteInteger(kSection, "Text File Delimited Format", -1));
+  ASSERT_TRUE(profile.WriteString(kSection, "Manual Destination File Format", "2"));
+  // Replacing a key keeps its place; names match ignoring case.
+  ASSERT_TRUE(profile.WriteBool("tarvell\\quillon", "create log file", false));
+  EXPECT_EQ(ReadFile(dir.File("state/set.ini")),
+            "[Tarvell\\Quillon]\r\ncreate log file=0\r\nText File Delimited Format=-1\r\n"
+            "Manual Destination File Format=2\r\n");
+  EXPECT_EQ(profile.Keys(kSection),
+            (std::vector<std::string>{"create log file", "Text File Delimited Format",
+                                      "Manual Destination File Format"}));
+}
+
+TEST(ProfileTest, ReadsOtherWritersFilesWithDefaultsHexAndBooleansAsIntegers) {
+  TempDir dir;
+  WriteFile(dir.File("set.ini"),
+            "; written by hand\n[Other]\nKey=other\n\n[Tarvell\\Quillon]\n"
+            "  Text File Delimited Format = 0x1 \nMinimized TrayIcon=2\n"
+            "Auto Run At Startup=yes\nLanguage=\"de\"\nNegative=-0x10\n");
+  ProfileFile profile(dir.File("set.ini"));
+  EXPECT_EQ(profile.ReadInteger(kSection, "Text File Delimited Format", -1), 1);
+  EXPECT_TRUE(profile.ReadBool(kSection, "Minimized TrayIcon", false));
+  // Not a number: the default.
+  EXPECT_TRUE(profile.ReadBool(kSection, "Auto Run At Startup", true));
+  EXPECT_FALSE(profile.ReadBool(kSection, "Auto Run At Startup", false));
+  EXPECT_EQ(profile.ReadString(kSection, "Language", ""), "de");
+  EXPECT_EQ(profile.ReadString(kSection, "Missing", "fallback"), "fallback");
+  EXPECT_EQ(profile.ReadString("Other", "Key", ""), "other");
+  EXPECT_EQ(profile.ReadInteger(kSection, "Negative", 0), -16);
+  EXPECT_EQ(profile.ReadInteger("Other", "Key", 7), 7);
+
+  // A new key lands in its section, before the next section; the comment and
+  // the other section stay.
+  ASSERT_TRUE(profile.WriteString("Other", "Added", "x"));
+  EXPECT_EQ(ReadFile(dir.File("set.ini")).substr(0, 48),
+            "; written by hand\r\n[Other]\r\nKey=other\r\nAdded=x\r\n");
+  EXPECT_TRUE(profile.DeleteKey(kSection, "Negative"));
+  EXPECT_FALSE(profile.Read(kSection, "Negative").has_value());
+  EXPECT_EQ(profile.ReadInteger(kSection, "Text File Delimited Format", -1), 1);
+}
+
+TEST(ProfileTest, IntegerParsing) {
+  EXPECT_EQ(ParseProfileInteger("42"), 42);
+  EXPECT_EQ(ParseProfileInteger(" -3 "), -3);
+  EXPECT_EQ(ParseProfileInteger("0X1f"), 31);
+  EXPECT_EQ(ParseProfileInteger("0xFFFFFFFF"), -1);
+  EXPECT_FALSE(ParseProfileInteger("").has_value());
+  EXPECT_FALSE(ParseProfileInteger("0x").has_value());
+  EXPECT_FALSE(ParseProfileInteger("12a").has_value());
+  EXPECT_FALSE(ParseProfileInteger("99999999999").has_value());
+}
+
+TEST(ProfileTest, AnUnwritableFileGivesDefaultsAndFailedWrites) {
+  TempDir dir;
+  WriteFile(dir.File("blocked/x"), "");
+  // The settings path is a folder: nothing can be read or written there.
+  ProfileFile profile(dir.File("blocked"));
+  EXPECT_FALSE(profile.WriteBool(kSection, "Create Log File", true));
+  EXPECT_TRUE(profile.ReadBool(kSection, "Create Log File", true));
+  EXPECT_FALSE(profile.SectionExists(kSection));
+}
+
+}  // namespace
+}  // namespace quillon
