@@ -149,7 +149,7 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines) 
     }
     done += static_cast<size_t>(n);
   }
-  if (fsync(fd) != 0 || close(fd) != 0) {
+  if (close(fd) != 0) {
     unlink(temp.c_str());
     return false;
   }
