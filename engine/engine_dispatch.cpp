@@ -1,0 +1,379 @@
+#include "engine/engine_dispatch.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+
+#include "engine/legacy_preconvert.h"
+#include "engine/plugin_macros.h"
+#include "engine/process_runner.h"
+#include "engine/request_block.h"
+#include "engine/word_calls.h"
+#include "engine/word_connection.h"
+#include "engine/work_folder.h"
+#include "util/translate.h"
+
+namespace quillon::engine {
+namespace {
+
+std::atomic<bool> recover_any_type{false};
+
+// Files the engine opens as the format "recover text from any file".
+constexpr std::int32_t kRecoverTextFormat = 20;
+constexpr int kSourceCharacterSetCode = -3;
+// From this major version on the word processor no longer reads dBase and
+// Lotus files itself.
+constexpr int kLegacyPreconvertFromVersion = 12;
+
+std::string ReplaceBracketsInName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  std::string result = path;
+  for (std::size_t i = name_start; i < result.size(); ++i) {
+    if (result[i] == '[') {
+      result[i] = '(';
+    } else if (result[i] == ']') {
+      result[i] = ')';
+    }
+  }
+  return result;
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string TrimBlanksAndControls(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && IsBlankOrControl(text[first])) {
+    ++first;
+  }
+  while (last > first && IsBlankOrControl(text[last - 1])) {
+    --last;
+  }
+  return text.substr(first, last - first);
+}
+
+// The folder part without its trailing "/", except for the root itself.
+std::string DestinationFolder(const std::string& destination) {
+  const std::size_t slash = destination.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  if (slash == 0) {
+    return "/";
+  }
+  return destination.substr(0, slash);
+}
+
+bool FolderExists(const std::string& folder) {
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The same file, however the two paths are spelled: deleting the destination
+// must never delete the source.
+bool IsSameFile(const std::string& a, const std::string& b) {
+  if (a == b) {
+    return true;
+  }
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+void DeleteFile(const std::string& path) {
+  std::remove(path.c_str());
+}
+
+// Copies source into a file created here (never an existing one); false
+// when nothing was created. A half-written copy is removed again.
+bool CopyIntoNewFile(const std::string& source, const std::string& target, bool& name_taken) {
+  name_taken = false;
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    return false;
+  }
+  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (out < 0) {
+    name_taken = errno == EEXIST;
+    ::close(in);
+    return false;
+  }
+  bool ok = true;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got == 0) {
+      break;
+    }
+    if (got < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(out, buffer + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno == EINTR) {
+        continue;
+      }
+      if (put <= 0) {
+        ok = false;
+        break;
+      }
+      done += put;
+    }
+    if (!ok) {
+      break;
+    }
+  }
+  ::close(in);
+  if (::close(out) != 0) {
+    ok = false;
+  }
+  if (!ok) {
+    DeleteFile(target);
+  }
+  return ok;
+}
+
+// The bracket-free copy of a source: its path (which the conversion uses
+// whether or not the copy worked) and whether this call created it.
+struct BracketFreeCopy {
+  std::string path;
+  bool created = false;
+};
+
+BracketFreeCopy MakeBracketFreeCopy(const std::string& source, const std::string& destination) {
+  const std::string plain = ReplaceBracketsInName(source);
+  const std::size_t slash = plain.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : plain.substr(0, slash + 1);
+  const std::string name = plain.substr(folder.size());
+  // Enough tries for any folder a person keeps; past them the conversion
+  // fails at opening, as with any copy that could not be made.
+  constexpr int kMaxTries = 1000;
+  BracketFreeCopy copy;
+  for (int attempt = 0; attempt < kMaxTries; ++attempt) {
+    const std::string candidate =
+        attempt == 0 ? plain : folder + "~" + std::to_string(attempt) + "~" + name;
+    if (attempt == 0) {
+      copy.path = candidate;
+    }
+    if (candidate == destination) {
+      continue;
+    }
+    bool name_taken = false;
+    if (CopyIntoNewFile(source, candidate, name_taken)) {
+      copy.path = candidate;
+      copy.created = true;
+      return copy;
+    }
+    if (!name_taken) {
+      return copy;
+    }
+  }
+  return copy;
+}
+
+void SetAlertsIgnoringErrors(const automation::ObjectPtr& application, bool on) {
+  if (application) {
+    SetWordAlerts(*application, on);
+  }
+}
+
+void CloseIgnoringErrors(const automation::ObjectPtr& document) {
+  if (!document) {
+    return;
+  }
+  try {
+    CloseDocument(*document);
+  } catch (...) {
+    // The document is given up either way; the original failure is what
+    // the caller needs to hear about.
+  }
+}
+
+}  // namespace
+
+void SetRecoverAnyTypeFlag(bool on) {
+  recover_any_type = on;
+}
+bool RecoverAnyTypeFlag() {
+  return recover_any_type;
+}
+
+bool ConvertDocument(const std::string& source, const std::string& destination,
+                     const std::string& format_code, const std::string& request_block,
+                     std::string& error_text) {
+  const std::string plain_destination = ReplaceBracketsInName(destination);
+  BracketFreeCopy copy{source, false};
+  if (ReplaceBracketsInName(source) != source) {
+    copy = MakeBracketFreeCopy(source, plain_destination);
+  }
+  struct CopyRemover {
+    const BracketFreeCopy& copy;
+    ~CopyRemover() {
+      if (copy.created) {
+        DeleteFile(copy.path);
+      }
+    }
+  } remover{copy};
+  return RunConversion(copy.path, plain_destination, format_code, request_block, error_text);
+}
+
+bool RunConversion(const std::string& requested_source, const std::string& destination,
+                   const std::string& format_code, const std::string& request_block,
+                   std::string& error_text) {
+  LetPendingMessagesRun();
+  error_text.clear();
+  std::string source = requested_source;
+
+  const std::string folder = DestinationFolder(destination);
+  if (!FolderExists(folder)) {
+    error_text = TrFormat("%s directory do not exist", {folder});
+    return false;
+  }
+
+  if (!EnsureWord(error_text)) {
+    return false;
+  }
+  automation::ObjectPtr application = WordApplication();
+  const int major_version = WordMajorVersion(WordVersion(*application));
+
+  std::string temporary_html;
+  bool preconverted = false;
+  if (major_version >= kLegacyPreconvertFromVersion) {
+    temporary_html = TempWorkPath(ChangeFileExt(source, ".htm"));
+    if (IsLegacyExtension(LowerAscii(FileExtPart(source)))) {
+      error_text = PreconvertLegacyFile(source, temporary_html);
+      source = temporary_html;
+      preconverted = true;
+      if (!error_text.empty()) {
+        return false;
+      }
+    }
+  }
+
+  const bool run_plugin = HasRequestFlag(kRunPluginFlag, request_block);
+  bool read_only = !IsSameFile(source, destination);
+  if (HasRequestFlag(kRunPluginSaveFlag, request_block)) {
+    read_only = false;
+  }
+  const std::string open_password = OpenPasswordOf(request_block);
+  const std::string unprotect_password = RequestValue(kWorkbookProtectPasswordKey, request_block);
+  const std::string text_delimit = RequestValue(kTextDelimitKey, request_block);
+  if (!text_delimit.empty()) {
+    ParseIntegerOption(text_delimit);  // read for its check only
+  }
+  // Read before anything is opened, so that a bad code leaves no document
+  // open in the word processor.
+  const int format = ParseIntegerOption(format_code);
+  source = TrimBlanksAndControls(source);
+
+  automation::ObjectPtr document;
+  try {
+    document = OpenDocument(*application, source, read_only, open_password, RecoverAnyTypeFlag());
+  } catch (const std::exception& error) {
+    error_text = error.what();
+    SetAlertsIgnoringErrors(application, true);
+    LetPendingMessagesRun();
+    ReleaseWord();
+    return false;
+  }
+
+  if (!unprotect_password.empty()) {
+    try {
+      UnprotectDocument(*document, unprotect_password);
+    } catch (...) {
+      CloseIgnoringErrors(document);
+      throw;
+    }
+  }
+  SetTitleIfEmpty(*document, source);
+  LetPendingMessagesRun();
+
+  const bool destination_is_source = IsSameFile(source, destination);
+  std::string temporary_rtf;
+  // From here on a failure must not leave a destination file behind: it
+  // would look like a finished conversion.
+  const auto fail_in_save_stage = [&](const std::string& message) {
+    CloseIgnoringErrors(document);
+    if (!destination_is_source) {
+      DeleteFile(destination);
+    }
+    error_text = message;
+    return false;
+  };
+  try {
+    if (!destination_is_source) {
+      DeleteFile(destination);
+    }
+    if (format == kSourceCharacterSetCode) {
+      SaveWithSourceCharacterSet(*document, destination, major_version);
+    } else {
+      if (LowerAscii(FileExtPart(source)) == ".doc") {
+        temporary_rtf = TempWorkPath(ChangeFileExt(destination, ".rtf"));
+        std::string reopen_error;
+        if (!ReopenThroughRtf(document, temporary_rtf, read_only, open_password, reopen_error)) {
+          // The document was closed before the word processor went away.
+          error_text = reopen_error;
+          return false;
+        }
+      }
+      if (run_plugin) {
+        const std::string macro_error = RunBeforeConversionMacro(*document);
+        if (!macro_error.empty()) {
+          return fail_in_save_stage(macro_error);
+        }
+        if (!read_only) {
+          SaveDocument(*document);
+        }
+      }
+      try {
+        SaveAsText(*document, destination, format);
+      } catch (const std::exception& error) {
+        return fail_in_save_stage(error.what());
+      }
+      if (run_plugin) {
+        const std::string macro_error = RunAfterConversionMacro(*document);
+        if (!macro_error.empty()) {
+          return fail_in_save_stage(macro_error);
+        }
+      }
+    }
+    LetPendingMessagesRun();
+    CloseDocument(*document);
+    if (!temporary_rtf.empty()) {
+      DeleteFile(temporary_rtf);
+    }
+    SetAlertsIgnoringErrors(application, true);
+  } catch (const std::exception& error) {
+    return fail_in_save_stage(error.what());
+  }
+
+  LetPendingMessagesRun();
+  if (preconverted) {
+    DeleteFile(temporary_html);
+  }
+  return error_text.empty();
+}
+
+}  // namespace quillon::engine

@@ -1,0 +1,72 @@
+#include "engine/plugin_macros.h"
+
+#include <sys/stat.h>
+
+#include <exception>
+
+#include "engine/legacy_preconvert.h"
+#include "engine/word_calls.h"
+#include "engine/word_connection.h"
+#include "util/translate.h"
+
+namespace quillon::engine {
+namespace {
+
+std::string RunPluginMacro(automation::Object& document, const std::string& macro_name) {
+  automation::ObjectPtr component;
+  std::string error_text;
+  ImportPluginModule(document, component, error_text);
+  if (!error_text.empty()) {
+    return error_text;
+  }
+  const automation::ObjectPtr application = WordApplication();
+  if (!application) {
+    return Tr(
+        "Can not load Microsoft Word, you must install Microsoft Word first, please try "
+        "again!");
+  }
+  try {
+    RunWordMacro(*application, macro_name);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  try {
+    RemoveMacroModule(*application, component);
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string PluginModulePath() {
+  return EngineFileFolder() + kPluginModuleName;
+}
+
+void ImportPluginModule(automation::Object& document, automation::ObjectPtr& component,
+                        std::string& error_text) {
+  error_text.clear();
+  component.reset();
+  const std::string path = PluginModulePath();
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    error_text = TrFormat("%s is not existed", {path});
+    return;
+  }
+  try {
+    component = ImportMacroModule(document, path);
+  } catch (const std::exception& error) {
+    error_text = error.what();
+  }
+}
+
+std::string RunBeforeConversionMacro(automation::Object& document) {
+  return RunPluginMacro(document, "BeforeConversion");
+}
+
+std::string RunAfterConversionMacro(automation::Object& document) {
+  return RunPluginMacro(document, "AfterConversion");
+}
+
+}  // namespace quillon::engine

@@ -1,0 +1,36 @@
+#pragma once
+// The conversion work folder: where the engine keeps the temporary files of
+// one conversion (the RTF of a re-opened .doc, the HTML of a pre-converted
+// table or sheet). Created on demand, never emptied by the program.
+//
+// Thread: any; the folder is created with mkdir, which is atomic.
+
+#include <string>
+
+namespace quillon::engine {
+
+// The user's temporary folder with a trailing "/": $TMPDIR when set and not
+// empty, else "/tmp/".
+std::string TemporaryFolder();
+
+// The work folder with a trailing "/", created (with missing parents) when
+// absent: the temporary folder plus "~Quillon/". The temporary folder is
+// usually shared by every user of the machine, so a "~Quillon" that is not
+// a real folder of our own (another user's, or a symbolic link) is passed
+// over for "~Quillon-<uid>/", never written into.
+std::string WorkFolder();
+
+// The work folder followed by the file-name part of `path`.
+std::string TempWorkPath(const std::string& path);
+
+// `path` with the extension of its file-name part replaced by `extension`
+// (which carries its dot); a name without one gets it appended.
+std::string ChangeFileExt(const std::string& path, const std::string& extension);
+
+// The file-name part of `path`: everything after its last "/".
+std::string FileNamePart(const std::string& path);
+
+// The extension of the file-name part, with its dot, or empty.
+std::string FileExtPart(const std::string& path);
+
+}  // namespace quillon::engine
