@@ -20,11 +20,11 @@
 // Thread: any thread; calls on one connection are serialised. Only the thread
 // that installed the message pump runs it while waiting.
 
+#include <sys/types.h>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 #include "automation/variant.h"
 
@@ -119,7 +119,7 @@ pid_t StartedServerProcess(const Object& object);
 // group, without waiting for it and without registering it anywhere. Returns
 // its process id (also its group id), or throws AutomationError. For starting
 // a server that clients later attach to, as a user would start it.
-pid_t StartServerProcess(const std::string& program, const std::string& class_id,
-                         bool embedding, int ready_fd = -1);
+pid_t StartServerProcess(const std::string& program, const std::string& class_id, bool embedding,
+                         int ready_fd = -1);
 
 }  // namespace quillon::automation

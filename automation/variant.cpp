@@ -30,17 +30,20 @@ const char* KindName(Variant::Kind kind) {
 }  // namespace
 
 bool Variant::AsBool() const {
-  if (kind() != Kind::kBool) TypeMismatch(Kind::kBool, kind());
+  if (kind() != Kind::kBool)
+    TypeMismatch(Kind::kBool, kind());
   return std::get<bool>(value_);
 }
 
 std::int32_t Variant::AsInt() const {
-  if (kind() != Kind::kInt) TypeMismatch(Kind::kInt, kind());
+  if (kind() != Kind::kInt)
+    TypeMismatch(Kind::kInt, kind());
   return std::get<std::int32_t>(value_);
 }
 
 const std::string& Variant::AsText() const {
-  if (kind() != Kind::kText) TypeMismatch(Kind::kText, kind());
+  if (kind() != Kind::kText)
+    TypeMismatch(Kind::kText, kind());
   return std::get<std::string>(value_);
 }
 
@@ -64,7 +67,8 @@ std::int32_t Variant::ToInt() const {
       std::int32_t out = 0;
       const char* begin = s.data();
       const char* end = s.data() + s.size();
-      while (begin < end && std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+      while (begin < end && std::isspace(static_cast<unsigned char>(*begin)))
+        ++begin;
       auto [ptr, ec] = std::from_chars(begin, end, out);
       if (ec != std::errc() || ptr == begin) {
         throw AutomationError("Type mismatch: \"" + s + "\" is not a number");
@@ -111,13 +115,15 @@ bool Variant::ToBool() const {
 
 const Variant* Args::Named(std::string_view name) const {
   for (const NamedArg& arg : named) {
-    if (NameEquals(arg.name, name)) return &arg.value;
+    if (NameEquals(arg.name, name))
+      return &arg.value;
   }
   return nullptr;
 }
 
 bool NameEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(a[i])) !=
         std::tolower(static_cast<unsigned char>(b[i]))) {

@@ -23,11 +23,11 @@ class Variant {
   enum class Kind { kEmpty, kBool, kInt, kText, kObject };
 
   Variant() = default;
-  Variant(bool b) : value_(b) {}                   // NOLINT(google-explicit-constructor)
-  Variant(std::int32_t i) : value_(i) {}           // NOLINT(google-explicit-constructor)
-  Variant(std::string s) : value_(std::move(s)) {} // NOLINT(google-explicit-constructor)
+  Variant(bool b) : value_(b) {}                      // NOLINT(google-explicit-constructor)
+  Variant(std::int32_t i) : value_(i) {}              // NOLINT(google-explicit-constructor)
+  Variant(std::string s) : value_(std::move(s)) {}    // NOLINT(google-explicit-constructor)
   Variant(const char* s) : value_(std::string(s)) {}  // NOLINT(google-explicit-constructor)
-  Variant(ObjectPtr o) : value_(std::move(o)) {}   // NOLINT(google-explicit-constructor)
+  Variant(ObjectPtr o) : value_(std::move(o)) {}      // NOLINT(google-explicit-constructor)
 
   Kind kind() const { return static_cast<Kind>(value_.index()); }
   bool is_empty() const { return kind() == Kind::kEmpty; }
@@ -87,9 +87,7 @@ class Object {
   virtual ~Object() = default;
   virtual Variant Invoke(CallKind kind, std::string_view name, const Args& args) = 0;
 
-  Variant Get(std::string_view name, Args args = {}) {
-    return Invoke(CallKind::kGet, name, args);
-  }
+  Variant Get(std::string_view name, Args args = {}) { return Invoke(CallKind::kGet, name, args); }
   void Put(std::string_view name, Variant value, Args args = {}) {
     args.positional.push_back(std::move(value));
     Invoke(CallKind::kPut, name, args);

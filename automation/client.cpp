@@ -1,0 +1,660 @@
+#include "automation/client.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "automation/protocol.h"
+
+extern char** environ;
+
+namespace quillon::automation {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using protocol::MessageType;
+
+// ---------------------------------------------------------------------------
+// Registry
+
+std::mutex& RegistryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string ProgramFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (n <= 0)
+    return ".";
+  std::string path(buffer, static_cast<std::size_t>(n));
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::map<std::string, std::string>& Registry() {
+  static std::map<std::string, std::string> registry = [] {
+    std::map<std::string, std::string> built_in;
+    const std::string engine = ProgramFolder() + "/quillon-engine";
+    for (const char* id : {"Word.Application", "Word.Application.8", "Word.Application.9",
+                           "Word.Application.10", "Word.Basic"}) {
+      built_in[id] = engine;
+    }
+    return built_in;
+  }();
+  return registry;
+}
+
+// ---------------------------------------------------------------------------
+// Options, pump
+
+std::mutex& OptionsMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+ConnectionOptions& DefaultOptions() {
+  static ConnectionOptions options;
+  return options;
+}
+
+thread_local std::optional<std::chrono::milliseconds> tls_call_timeout;
+
+std::mutex& PumpMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+MessagePump& Pump() {
+  static MessagePump pump;
+  return pump;
+}
+std::thread::id& PumpThread() {
+  static std::thread::id id;
+  return id;
+}
+// Only the pump thread reads or writes this.
+bool pump_running = false;
+
+// Runs the pump when this thread installed it and is not already inside it.
+// Returns whether it ran.
+bool RunPumpOnce() {
+  MessagePump pump;
+  {
+    std::lock_guard<std::mutex> lock(PumpMutex());
+    if (!Pump() || PumpThread() != std::this_thread::get_id())
+      return false;
+    pump = Pump();
+  }
+  if (pump_running)
+    return false;
+  pump_running = true;
+  try {
+    pump();
+  } catch (...) {
+    // An event handler's failure is not the call's failure.
+  }
+  pump_running = false;
+  return true;
+}
+
+bool PumpAvailable() {
+  std::lock_guard<std::mutex> lock(PumpMutex());
+  return Pump() && PumpThread() == std::this_thread::get_id() && !pump_running;
+}
+
+std::string DescribeLimit(std::chrono::milliseconds limit) {
+  const long long ms = limit.count();
+  if (ms % 1000 == 0) {
+    const long long s = ms / 1000;
+    return std::to_string(s) + (s == 1 ? " second" : " seconds");
+  }
+  return std::to_string(ms) + " milliseconds";
+}
+
+// ---------------------------------------------------------------------------
+// Sockets
+
+int ConnectSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof(address.sun_path))
+    return -1;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return -1;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return fd;
+}
+
+enum class IoResult { kDone, kTimeout, kClosed };
+
+// Sends all of data before the deadline. Never pumps: writes are short.
+IoResult SendAll(int fd, std::string_view data, Clock::time_point deadline) {
+  while (!data.empty()) {
+    const ssize_t n = send(fd, data.data(), data.size(), MSG_NOSIGNAL);
+    if (n > 0) {
+      data.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0)
+        return IoResult::kTimeout;
+      pollfd p{fd, POLLOUT, 0};
+      poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, INT_MAX)));
+      continue;
+    }
+    return IoResult::kClosed;
+  }
+  return IoResult::kDone;
+}
+
+// Reads until buffer holds a complete frame (moved into payload), the peer
+// closes, or the deadline passes. Runs the message pump between short waits
+// when allowed.
+IoResult ReceiveFrame(int fd, std::string& buffer, std::string& payload, Clock::time_point deadline,
+                      bool pump) {
+  constexpr int kPumpSliceMs = 10;
+  while (true) {
+    if (protocol::TakeFrame(buffer, payload))
+      return IoResult::kDone;
+    char chunk[65536];
+    const ssize_t n = recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
+    if (n > 0) {
+      buffer.append(chunk, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n == 0)
+      return IoResult::kClosed;
+    if (errno == EINTR)
+      continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+      return IoResult::kClosed;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
+      return IoResult::kTimeout;
+    const bool may_pump = pump && PumpAvailable();
+    long long wait = left.count() + 1;
+    if (may_pump)
+      wait = std::min<long long>(wait, kPumpSliceMs);
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(wait, INT_MAX)));
+    if (ready == 0 && may_pump)
+      RunPumpOnce();
+  }
+}
+
+class Connection;
+
+class RemoteObject final : public Object {
+ public:
+  RemoteObject(std::shared_ptr<Connection> connection, std::uint32_t handle)
+      : connection_(std::move(connection)), handle_(handle) {}
+  ~RemoteObject() override;
+  Variant Invoke(CallKind kind, std::string_view name, const Args& args) override;
+
+  Connection& connection() const { return *connection_; }
+  std::uint32_t handle() const { return handle_; }
+
+ private:
+  std::shared_ptr<Connection> connection_;
+  std::uint32_t handle_;
+};
+
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  Connection(int fd, pid_t started, std::chrono::milliseconds call_timeout)
+      : fd_(fd), started_(started), call_timeout_ms_(call_timeout.count()) {}
+  ~Connection() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+
+  pid_t started() const { return started_; }
+  void set_call_timeout(std::chrono::milliseconds t) { call_timeout_ms_ = t.count(); }
+
+  Variant Call(std::uint32_t handle, CallKind kind, std::string_view name, const Args& args) {
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    if (waiting_) {
+      // Only the waiting thread itself gets here (the pump ran an event handler
+      // that calls out again); its answer would arrive behind the one awaited.
+      throw AutomationError("The call to \"" + std::string(name) +
+                            "\" was rejected: the automation server is busy with another call");
+    }
+    if (dead_)
+      throw AutomationError(dead_reason_);
+    const std::chrono::milliseconds limit =
+        tls_call_timeout ? *tls_call_timeout : std::chrono::milliseconds(call_timeout_ms_.load());
+    const Clock::time_point deadline = Clock::now() + limit;
+
+    std::string frames = TakePendingReleases();
+    const std::uint32_t call_id = ++next_call_id_;
+    protocol::Writer call(MessageType::kCall);
+    call.U32(call_id);
+    call.U32(handle);
+    call.U8(static_cast<std::uint8_t>(kind));
+    call.Text(name);
+    auto to_handle = [this](const ObjectPtr& object) { return HandleOf(object); };
+    call.U32(static_cast<std::uint32_t>(args.positional.size()));
+    for (const Variant& v : args.positional)
+      call.Value(v, to_handle);
+    call.U32(static_cast<std::uint32_t>(args.named.size()));
+    for (const NamedArg& arg : args.named) {
+      call.Text(arg.name);
+      call.Value(arg.value, to_handle);
+    }
+    frames += call.Finish();
+
+    IoResult io = SendAll(fd_, frames, deadline);
+    std::string payload;
+    if (io == IoResult::kDone) {
+      waiting_ = true;
+      try {
+        while (true) {
+          io = ReceiveFrame(fd_, buffer_, payload, deadline, true);
+          if (io != IoResult::kDone)
+            break;
+          protocol::Reader reader(payload);
+          const MessageType type = reader.Type();
+          if ((type != MessageType::kResult && type != MessageType::kFailure) ||
+              reader.U32() != call_id) {
+            throw protocol::ProtocolError("unexpected answer");
+          }
+          waiting_ = false;
+          if (type == MessageType::kFailure)
+            throw AutomationError(reader.Text());
+          auto self = shared_from_this();
+          return reader.Value([&self](std::uint32_t h) -> ObjectPtr {
+            return std::make_shared<RemoteObject>(self, h);
+          });
+        }
+      } catch (const protocol::ProtocolError& e) {
+        waiting_ = false;
+        Drop("The automation server sent a malformed answer to \"" + std::string(name) + "\"");
+        throw AutomationError(dead_reason_);
+      }
+      waiting_ = false;
+    }
+    if (io == IoResult::kTimeout) {
+      Drop("The automation server did not answer \"" + std::string(name) + "\" within " +
+           DescribeLimit(limit) + "; it was stopped");
+      KillStartedServer();
+      throw AutomationError(dead_reason_);
+    }
+    Drop("The automation server ended during the call to \"" + std::string(name) + "\"");
+    throw AutomationError(dead_reason_);
+  }
+
+  void Release(std::uint32_t handle) {
+    {
+      std::lock_guard<std::mutex> lock(release_mutex_);
+      pending_releases_.push_back(handle);
+    }
+    // From an event handler run while this thread waits, the release rides
+    // along with the next call instead.
+    std::unique_lock<std::recursive_mutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || waiting_ || dead_)
+      return;
+    const std::string frames = TakePendingReleases();
+    if (!frames.empty() &&
+        SendAll(fd_, frames, Clock::now() + std::chrono::seconds(5)) != IoResult::kDone) {
+      Drop("The connection to the automation server was lost");
+    }
+  }
+
+ private:
+  std::uint32_t HandleOf(const ObjectPtr& object) {
+    auto* remote = dynamic_cast<RemoteObject*>(object.get());
+    if (remote == nullptr || &remote->connection() != this) {
+      throw AutomationError(
+          "Only objects of the same automation server can be passed as arguments");
+    }
+    return remote->handle();
+  }
+
+  std::string TakePendingReleases() {
+    std::vector<std::uint32_t> handles;
+    {
+      std::lock_guard<std::mutex> lock(release_mutex_);
+      handles.swap(pending_releases_);
+    }
+    if (handles.empty())
+      return {};
+    protocol::Writer release(MessageType::kRelease);
+    release.U32(static_cast<std::uint32_t>(handles.size()));
+    for (std::uint32_t h : handles)
+      release.U32(h);
+    return release.Finish();
+  }
+
+  void Drop(const std::string& reason) {
+    dead_ = true;
+    dead_reason_ = reason;
+    if (fd_ >= 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+
+  void KillStartedServer() {
+    // The server leads its own process group: its helpers go with it.
+    if (started_ > 0)
+      kill(-started_, SIGKILL);
+  }
+
+  int fd_;
+  const pid_t started_;
+  std::atomic<long long> call_timeout_ms_;
+  std::recursive_mutex mutex_;
+  bool waiting_ = false;
+  bool dead_ = false;
+  std::string dead_reason_;
+  std::string buffer_;
+  std::uint32_t next_call_id_ = 0;
+  std::mutex release_mutex_;
+  std::vector<std::uint32_t> pending_releases_;
+};
+
+RemoteObject::~RemoteObject() {
+  connection_->Release(handle_);
+}
+
+Variant RemoteObject::Invoke(CallKind kind, std::string_view name, const Args& args) {
+  return connection_->Call(handle_, kind, name, args);
+}
+
+// Greets the server behind fd; returns the root object, or null (fd closed)
+// when it does not answer properly in time.
+ObjectPtr Handshake(int fd, const std::string& class_id, pid_t started,
+                    const ConnectionOptions& options) {
+  const Clock::time_point deadline = Clock::now() + options.start_timeout;
+  protocol::Writer hello(MessageType::kHello);
+  hello.Raw(std::string_view(protocol::kMagic, 4));
+  hello.U16(protocol::kVersion);
+  hello.Text(class_id);
+  std::string buffer, payload;
+  try {
+    if (SendAll(fd, hello.Finish(), deadline) == IoResult::kDone &&
+        ReceiveFrame(fd, buffer, payload, deadline, false) == IoResult::kDone) {
+      protocol::Reader reader(payload);
+      if (reader.Type() == MessageType::kWelcome && reader.U16() == protocol::kVersion) {
+        const std::uint32_t root = reader.U32();
+        auto connection = std::make_shared<Connection>(fd, started, options.call_timeout);
+        return std::make_shared<RemoteObject>(std::move(connection), root);
+      }
+    }
+  } catch (const protocol::ProtocolError&) {
+  }
+  close(fd);
+  return nullptr;
+}
+
+std::string SanitizedName(const std::string& class_id) {
+  std::string out = class_id;
+  for (char& c : out) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '-' || c == '_';
+    if (!ok)
+      c = '_';
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void RegisterServer(const std::string& class_id, const std::string& program) {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  if (program.empty()) {
+    Registry().erase(class_id);
+  } else {
+    Registry()[class_id] = program;
+  }
+}
+
+std::optional<std::string> RegisteredServer(const std::string& class_id) {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  auto it = Registry().find(class_id);
+  if (it == Registry().end())
+    return std::nullopt;
+  return it->second;
+}
+
+std::string RuntimeFolder() {
+  std::string folder;
+  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+  if (xdg != nullptr && xdg[0] == '/') {
+    folder = std::string(xdg) + "/quillon";
+  } else {
+    folder = "/tmp/quillon-" + std::to_string(getuid());
+  }
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    return {};
+  // In a shared folder such as /tmp someone else may have made the name
+  // first: only a real folder of ours, closed to others, is trusted.
+  struct stat st {};
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+    return {};
+  }
+  if ((st.st_mode & 077) != 0 && chmod(folder.c_str(), 0700) != 0)
+    return {};
+  return folder;
+}
+
+std::string ServerSocketPath(const std::string& class_id) {
+  const std::string folder = RuntimeFolder();
+  if (folder.empty())
+    return {};
+  return folder + "/" + SanitizedName(class_id) + ".sock";
+}
+
+void SetDefaultConnectionOptions(const ConnectionOptions& options) {
+  std::lock_guard<std::mutex> lock(OptionsMutex());
+  DefaultOptions() = options;
+}
+
+ConnectionOptions DefaultConnectionOptions() {
+  std::lock_guard<std::mutex> lock(OptionsMutex());
+  return DefaultOptions();
+}
+
+CallTimeoutScope::CallTimeoutScope(std::chrono::milliseconds timeout)
+    : previous_(tls_call_timeout) {
+  tls_call_timeout = timeout;
+}
+
+CallTimeoutScope::~CallTimeoutScope() {
+  tls_call_timeout = previous_;
+}
+
+void SetCallTimeout(Object& object, std::chrono::milliseconds timeout) {
+  if (auto* remote = dynamic_cast<RemoteObject*>(&object)) {
+    remote->connection().set_call_timeout(timeout);
+  }
+}
+
+void SetMessagePump(MessagePump pump) {
+  std::lock_guard<std::mutex> lock(PumpMutex());
+  Pump() = std::move(pump);
+  PumpThread() = std::this_thread::get_id();
+}
+
+bool IsRemoteObject(const Object& object) {
+  return dynamic_cast<const RemoteObject*>(&object) != nullptr;
+}
+
+pid_t StartedServerProcess(const Object& object) {
+  const auto* remote = dynamic_cast<const RemoteObject*>(&object);
+  return remote ? remote->connection().started() : 0;
+}
+
+ObjectPtr AttachAutomationObject(const std::string& class_id) {
+  const int fd = ConnectSocket(ServerSocketPath(class_id));
+  if (fd < 0)
+    return nullptr;
+  return Handshake(fd, class_id, 0, DefaultConnectionOptions());
+}
+
+pid_t StartServerProcess(const std::string& program, const std::string& class_id, bool embedding,
+                         int ready_fd) {
+  const std::string socket_path = ServerSocketPath(class_id);
+  if (socket_path.empty()) {
+    throw AutomationError("No private runtime folder for automation servers");
+  }
+  // Everything the children need is prepared here: between fork and exec only
+  // async-signal-safe calls are allowed.
+  std::vector<std::string> words = {
+      program, "--automation-server", "--class", class_id, "--socket", socket_path};
+  if (embedding)
+    words.push_back("--embedding");
+  if (ready_fd >= 0) {
+    words.push_back("--ready-fd");
+    words.push_back(std::to_string(ready_fd));
+  }
+  std::vector<char*> argv;
+  for (std::string& w : words)
+    argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int pid_pipe[2];
+  if (pipe2(pid_pipe, O_CLOEXEC) != 0) {
+    if (null_fd >= 0)
+      close(null_fd);
+    throw AutomationError("Cannot start \"" + program + "\": " + std::strerror(errno));
+  }
+  // Started through an intermediate child that exits at once, so the server
+  // is nobody's zombie when it ends on its own.
+  const pid_t middle = fork();
+  if (middle == 0) {
+    const pid_t server = fork();
+    if (server == 0) {
+      setsid();
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      if (null_fd >= 0)
+        dup2(null_fd, STDIN_FILENO);
+      if (ready_fd >= 0)
+        fcntl(ready_fd, F_SETFD, 0);
+      execve(argv[0], argv.data(), environ);
+      _exit(127);
+    }
+    const ssize_t written = write(pid_pipe[1], &server, sizeof(server));
+    _exit(server > 0 && written == sizeof(server) ? 0 : 1);
+  }
+  close(pid_pipe[1]);
+  if (null_fd >= 0)
+    close(null_fd);
+  pid_t server = -1;
+  if (middle > 0) {
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (read(pid_pipe[0], &server, sizeof(server)) != sizeof(server))
+      server = -1;
+  }
+  close(pid_pipe[0]);
+  if (server <= 0) {
+    throw AutomationError("Cannot start \"" + program + "\"");
+  }
+  return server;
+}
+
+ObjectPtr CreateAutomationObject(const std::string& class_id) {
+  const std::optional<std::string> program = RegisteredServer(class_id);
+  if (!program) {
+    throw AutomationError("No automation server is registered for \"" + class_id + "\"");
+  }
+  if (access(program->c_str(), X_OK) != 0) {
+    throw AutomationError("Cannot start \"" + *program + "\": " + std::strerror(errno));
+  }
+  const ConnectionOptions options = DefaultConnectionOptions();
+  int ready[2];
+  if (pipe2(ready, O_CLOEXEC) != 0) {
+    throw AutomationError("Cannot start \"" + *program + "\": " + std::strerror(errno));
+  }
+  pid_t server = -1;
+  try {
+    server = StartServerProcess(*program, class_id, true, ready[1]);
+  } catch (...) {
+    close(ready[0]);
+    close(ready[1]);
+    throw;
+  }
+  close(ready[1]);
+  // The server writes one byte once it listens; end of file means it gave up.
+  const Clock::time_point deadline = Clock::now() + options.start_timeout;
+  char byte = 0;
+  ssize_t got = -1;
+  while (true) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
+      break;
+    pollfd p{ready[0], POLLIN, 0};
+    const int n = poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, INT_MAX)));
+    if (n > 0) {
+      got = read(ready[0], &byte, 1);
+      if (got < 0 && errno == EINTR)
+        continue;
+      break;
+    }
+    if (n < 0 && errno != EINTR)
+      break;
+  }
+  close(ready[0]);
+  if (got == 1) {
+    const int fd = ConnectSocket(ServerSocketPath(class_id));
+    if (fd >= 0) {
+      if (ObjectPtr root = Handshake(fd, class_id, server, options))
+        return root;
+    }
+    kill(-server, SIGKILL);
+    throw AutomationError("The automation server \"" + *program + "\" did not answer");
+  }
+  if (got == 0) {
+    // It may have lost the race for the socket to a server started meanwhile.
+    if (ObjectPtr root = AttachAutomationObject(class_id))
+      return root;
+    throw AutomationError("The automation server \"" + *program + "\" ended before it answered");
+  }
+  kill(-server, SIGKILL);
+  throw AutomationError("The automation server \"" + *program + "\" did not answer within " +
+                        DescribeLimit(options.start_timeout) + "; it was stopped");
+}
+
+ObjectPtr GetOrCreateAutomationObject(const std::string& class_id, bool& created) {
+  if (ObjectPtr attached = AttachAutomationObject(class_id)) {
+    created = false;
+    return attached;
+  }
+  ObjectPtr object = CreateAutomationObject(class_id);
+  created = true;
+  return object;
+}
+
+}  // namespace quillon::automation
