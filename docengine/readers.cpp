@@ -3,12 +3,15 @@
 
 #include "docengine/reader.h"
 
+#include "docengine/doc_reader.h"
+
 namespace quillon::docengine {
 
 const std::vector<std::unique_ptr<Reader>>& BuiltInReaders() {
   static const std::vector<std::unique_ptr<Reader>> readers = [] {
     std::vector<std::unique_ptr<Reader>> list;
     // list.push_back(MakeRtfReader());
+    list.push_back(MakeDocReader());
     return list;
   }();
   return readers;
