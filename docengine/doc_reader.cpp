@@ -91,8 +91,10 @@ struct Fib {
   }
 };
 
-bool ParseFib(std::string_view w, Fib& fib, std::string& error) {
-  if (w.size() < 0x20 || U16(w, 0) != 0xA5EC) {
+// With `base_only`, stops after the first 32 bytes: the rest of an encrypted
+// file's block is unreadable until decrypted.
+bool ParseFib(std::string_view w, Fib& fib, std::string& error, bool base_only = false) {
+  if (w.size() < 0x20 || (U16(w, 0) != 0xA5EC && U16(w, 0) != 0xA5DC)) {
     // Word 6 and 95 files carry the same identifier; anything else is not
     // a Word file (or it is one of the Word 2 era, which we do not read).
     error = kNotWordMessage;
@@ -113,6 +115,8 @@ bool ParseFib(std::string_view w, Fib& fib, std::string& error) {
     error = kNotWordMessage;
     return false;
   }
+  if (base_only)
+    return true;
   if (fib.nfib <= 105) {
     // Word 6 and 95: one fixed layout.
     if (w.size() < 0x58 + 8 * 75) {
@@ -887,7 +891,9 @@ ReadResult DocParser::Parse(std::string_view data) {
     return ReadResult::Failure(kNotWordMessage);
   }
   word_ = std::move(*word);
-  if (!ParseFib(word_, fib_, error))
+  if (!ParseFib(word_, fib_, error, true))
+    return ReadResult::Failure(error);
+  if (!fib_.encrypted && !ParseFib(word_, fib_, error))
     return ReadResult::Failure(error);
   if (fib_.word97()) {
     auto table = storage_->ReadStream(fib_.table1 ? "1Table" : "0Table", limit);
