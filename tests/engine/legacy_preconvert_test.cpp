@@ -36,13 +36,13 @@ class LegacyPreconvertTest : public ::testing::Test {
 };
 
 TEST_F(LegacyPreconvertTest, PassesFourArgumentsEachWhole) {
-  InstallConverter("for a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$2.args\"\n"
-                   "echo converted > \"$2\"\n");
+  InstallConverter(
+      "for a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$2.args\"\n"
+      "echo converted > \"$2\"\n");
   const std::string source = work_.File("my \"sheet\" 1.wk3");
   const std::string html = work_.File("out put.htm");
   EXPECT_EQ(PreconvertLegacyFile(source, html), "");
-  EXPECT_EQ(ReadFile(html + ".args"),
-            "[" + source + "][" + html + "][LOTUS32.CNV][html32.cnv]");
+  EXPECT_EQ(ReadFile(html + ".args"), "[" + source + "][" + html + "][LOTUS32.CNV][html32.cnv]");
 }
 
 TEST_F(LegacyPreconvertTest, JudgesOutputBeforeTheFile) {

@@ -96,7 +96,8 @@ TEST(RunAndCapture, StopsAtProgramEndAndEndsWhatItLeftRunning) {
   const std::string script = MakeScript(dir, "leave",
                                         "echo started\n"
                                         "( sleep 1; echo late ) &\n"
-                                        "echo $! > '" + pid_file + "'\n");
+                                        "echo $! > '" +
+                                            pid_file + "'\n");
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(RunAndCapture(script), "started\r\n");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);

@@ -4,7 +4,6 @@
 
 #include <stdexcept>
 
-
 namespace quillon::engine {
 namespace {
 
