@@ -1,9 +1,78 @@
+// The entry of quillon: tells the run mode from the parameters, then sets up,
+// runs and shuts down the main window's state.
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
 #include <cstdio>
 
+#include "app/main_window_state.h"
+#include "app/run_mode.h"
+#include "platform/folders.h"
+#include "util/command_line.h"
 #include "util/translate.h"
 
-int main(int /*argc*/, char** /*argv*/) {
-  quillon::InitMessageCatalog("locale");
-  std::printf("%s\n", QUILLON_VERSION_TEXT);
-  return 0;
+namespace {
+
+int termination_pipe[2] = {-1, -1};
+
+void OnTerminationSignal(int /*signal*/) {
+  char byte = 1;
+  [[maybe_unused]] ssize_t ignored = ::write(termination_pipe[1], &byte, 1);
+}
+
+// Without a window, "closing it from outside" is a termination signal: it
+// ends the event loop so that the shut-down sequence still runs.
+void QuitOnTerminationSignals(QCoreApplication& app) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, termination_pipe) != 0) {
+    return;
+  }
+  auto* notifier = new QSocketNotifier(termination_pipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    char byte;
+    [[maybe_unused]] ssize_t ignored = ::read(termination_pipe[0], &byte, 1);
+    QCoreApplication::quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace quillon;
+  SetProcessArguments(argc, argv);
+  InitMessageCatalog(ResourceFolder() + "locale");
+  std::vector<std::string> args = ProcessArguments();
+  RunMode mode = DetermineRunMode(args);
+
+  if (mode == RunMode::kInteractive || mode == RunMode::kTrayStart) {
+    std::printf("%s\n", TrFormat("%s: the window is not available in this build.",
+                                 {std::string(QUILLON_VERSION_TEXT)})
+                            .c_str());
+    return 0;
+  }
+
+  QCoreApplication app(argc, argv);
+  MainWindowState state(args);
+  SetUp(state);
+  if (state.timer1_enabled) {
+    QTimer::singleShot(1, &app, [&state] {
+      Timer1Timer(state);
+      QCoreApplication::quit();
+    });
+  } else {
+    QuitOnTerminationSignals(app);
+  }
+  app.exec();
+  return ShutDown(state);
 }

@@ -1,0 +1,245 @@
+#include "app/main_window_state.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/folders.h"
+#include "platform/prompter.h"
+#include "util/command_line.h"
+#include "util/translate.h"
+
+namespace quillon {
+namespace {
+
+constexpr int kHighestExitCode = 255;
+
+bool NoParameters(const MainWindowState& state) {
+  return state.arguments.empty();
+}
+
+// ---- Set-up steps -------------------------------------------------------
+
+// [1] The windows translate their texts when the interface language is
+// built (language selection walks the widgets). Nothing to translate
+// without a window.
+void TranslateWindowTexts(MainWindowState& /*state*/) {}
+
+// [2] Watch processing installs its idle handler here.
+void CreateWatchEventQueue(MainWindowState& state) {
+  state.pending_watch_events.clear();
+}
+
+// [3]
+void ActivateTrayIconWhenAsked(MainWindowState& state) {
+  if (NoParameters(state)) {
+    state.tray_icon_active = true;
+  }
+  for (const std::string& arg : state.arguments) {
+    if (arg == "/min") {
+      state.tray_icon_active = true;
+    }
+  }
+}
+
+// [4] Command-line runs wait here for each other. An automation start never
+// converts, so it leaves the lock alone (see DetermineRunMode).
+void TakeCommandLineLock(MainWindowState& state) {
+  state.conversion_param_count = CountConversionParams(state.arguments);
+  if (state.run_mode != RunMode::kCommandLine) {
+    return;
+  }
+  std::string error;
+  if (!state.command_line_lock.Acquire(&error)) {
+    // Better to convert without waiting for other runs than not at all.
+    CurrentPrompter().Error(TrFormat("Error, reason is %s", {error}));
+  }
+}
+
+// [5]
+void SetIdleTrayHint(MainWindowState& state) {
+  if (NoParameters(state)) {
+    state.tray_hint = Tr("Idle, ") + QUILLON_VERSION_TEXT;
+  }
+}
+
+// [6]
+void DetermineProgramFolder(MainWindowState& state) {
+  state.program_folder = ProgramFolder();
+}
+
+// [7]
+void CreateLists(MainWindowState& state) {
+  state.logs.ClearBatchErrors();
+  state.destination_formats.Clear();
+}
+
+// [8]
+void LoadTodaysLog(MainWindowState& state) {
+  std::string folder = LogFolder();
+  EnsureFolder(folder);
+  state.logs.SetLogFolder(folder);
+  state.logs.LoadDailyLog();
+}
+
+// [9] The watch list loads "watcher.ini" from ConfigFolder() here.
+void LoadWatchList(MainWindowState& /*state*/) {}
+
+// [10] The main window registers its list as a drop target here.
+void InstallDropHandling(MainWindowState& /*state*/) {}
+
+// [11]
+void SetCaption(MainWindowState& state) {
+  state.caption = QUILLON_VERSION_TEXT;
+}
+
+// [12] The main window also sets its file filters and option panels here.
+void SetApplicationKind(MainWindowState& state) {
+  state.application_kind = kApplicationKindWord;
+}
+
+// [14] Language selection builds its menu from ResourceFolder() + "locale".
+void BuildLanguageMenu(MainWindowState& /*state*/) {}
+
+// [15] The main window also puts the list texts into its format list here.
+void FillDestinationFormats(MainWindowState& state) {
+  state.destination_formats.Fill();
+}
+
+// [16] The settings store reads "set.ini" here (LoadSettings), then the
+// start page is chosen from the watch list.
+void LoadSettingsStep(MainWindowState& /*state*/) {}
+
+// [17] The settings store writes the selected destination format here.
+void SaveSelectedDestinationFormat(MainWindowState& /*state*/) {}
+
+// [18] Outside a command-line run the window installs its minimise-to-tray
+// handling here.
+void EnableTimerOrMinimiseHandling(MainWindowState& state) {
+  state.timer1_enabled =
+      state.conversion_param_count > 0 && state.run_mode == RunMode::kCommandLine;
+}
+
+// ---- Shut-down steps ----------------------------------------------------
+
+// [1] Language selection stores the checked language here.
+void StoreInterfaceLanguage(MainWindowState& /*state*/) {}
+
+// [2] The watch list saves "watcher.ini" here.
+void SaveWatchList(MainWindowState& /*state*/) {}
+
+// [3] Watch processing stops every running watcher here.
+void StopAllWatches(MainWindowState& /*state*/) {}
+
+// [4]
+void DiscardPendingWatchEvents(MainWindowState& state) {
+  state.pending_watch_events.clear();
+}
+
+// [5] The engine releases the word processor here (ReleaseWord).
+void ReleaseWordProcessor(MainWindowState& /*state*/) {}
+
+// [6]
+void WriteLogFilesStep(MainWindowState& state) {
+  if (!state.logs.log_folder().empty()) {
+    state.logs.WriteLogFiles();
+  }
+}
+
+// [7] The settings store is flushed and closed here as well.
+int FreeListsAndNoteErrors(MainWindowState& state) {
+  auto errors = static_cast<int>(
+      std::min<size_t>(state.logs.batch_errors().size(), static_cast<size_t>(kHighestExitCode)));
+  state.logs.ClearBatchErrors();
+  state.destination_formats.Clear();
+  return errors;
+}
+
+// [8]
+void ReleaseCommandLineLock(MainWindowState& state) {
+  state.command_line_lock.Release();
+}
+
+// ---- Test hook ------------------------------------------------------------
+
+long long MonotonicNanoseconds() {
+  struct timespec now {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+void HoldForTestsWhenAsked() {
+  const char* hold = std::getenv("QUILLON_TEST_HOLD_MS");
+  if (hold == nullptr || *hold == '\0') {
+    return;
+  }
+  long milliseconds = std::strtol(hold, nullptr, 10);
+  std::printf("hold-start %lld\n", MonotonicNanoseconds());
+  std::fflush(stdout);
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0L, milliseconds)));
+  std::printf("hold-end %lld\n", MonotonicNanoseconds());
+  std::fflush(stdout);
+}
+
+// The conversion of the command line fills this.
+void RunCommandLineConversion(MainWindowState& /*state*/) {}
+
+}  // namespace
+
+MainWindowState::MainWindowState(std::vector<std::string> start_arguments)
+    : arguments(std::move(start_arguments)), run_mode(DetermineRunMode(arguments)) {}
+
+void SetUp(MainWindowState& state) {
+  state.completed_steps.clear();
+  auto step = [&state](int number, void (*run)(MainWindowState&)) {
+    run(state);
+    state.completed_steps.push_back(number);
+  };
+  step(1, TranslateWindowTexts);
+  step(2, CreateWatchEventQueue);
+  step(3, ActivateTrayIconWhenAsked);
+  step(4, TakeCommandLineLock);
+  step(5, SetIdleTrayHint);
+  step(6, DetermineProgramFolder);
+  step(7, CreateLists);
+  step(8, LoadTodaysLog);
+  step(9, LoadWatchList);
+  step(10, InstallDropHandling);
+  step(11, SetCaption);
+  step(12, SetApplicationKind);
+  // [13] A start to serve automation goes no further.
+  if (HasEmbeddingParam(state.arguments)) {
+    state.completed_steps.push_back(13);
+    return;
+  }
+  state.completed_steps.push_back(13);
+  step(14, BuildLanguageMenu);
+  step(15, FillDestinationFormats);
+  step(16, LoadSettingsStep);
+  step(17, SaveSelectedDestinationFormat);
+  step(18, EnableTimerOrMinimiseHandling);
+}
+
+void Timer1Timer(MainWindowState& state) {
+  state.timer1_enabled = false;  // the run happens once
+  HoldForTestsWhenAsked();
+  RunCommandLineConversion(state);
+}
+
+int ShutDown(MainWindowState& state) {
+  StoreInterfaceLanguage(state);                  // 1
+  SaveWatchList(state);                           // 2
+  StopAllWatches(state);                          // 3
+  DiscardPendingWatchEvents(state);               // 4
+  ReleaseWordProcessor(state);                    // 5
+  WriteLogFilesStep(state);                       // 6
+  int exit_code = FreeListsAndNoteErrors(state);  // 7
+  ReleaseCommandLineLock(state);                  // 8
+  return exit_code;                               // 9
+}
+
+}  // namespace quillon

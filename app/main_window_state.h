@@ -1,0 +1,80 @@
+#pragma once
+// The long-lived state of the main window and the two fixed sequences that
+// build it up at start and take it down at the end.
+//
+// SetUp and ShutDown run their numbered steps in one fixed order; every step
+// is a function of its own in main_window_state.cpp. Steps whose feature is
+// not built yet are empty and say what fills them: a feature joins the
+// start-up by filling its step, never by a call elsewhere.
+//
+// Life of a process: MainWindowState state(args); SetUp(state); then, when
+// state.timer1_enabled, Timer1Timer(state) once the event loop runs; at the
+// end ShutDown(state), whose result is the process exit code.
+//
+// Test hook: when QUILLON_TEST_HOLD_MS is set to a number of milliseconds,
+// Timer1Timer writes "hold-start <ns>" to standard output, sleeps that long
+// while the run holds the command-line lock, then writes "hold-end <ns>"
+// (<ns>: CLOCK_MONOTONIC in nanoseconds, comparable across processes). Tests
+// use it to see two command-line runs take turns.
+//
+// Thread: main thread only.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/run_mode.h"
+#include "jobs/destination_formats.h"
+#include "platform/named_lock.h"
+#include "support/logs.h"
+
+namespace quillon {
+
+// The name of the lock that makes command-line runs wait for each other.
+inline constexpr const char* kCommandLineLockName = "Quillon";
+
+// The fixed value of ApplicationKind: the program drives the word processor.
+inline constexpr const char* kApplicationKindWord = "word";
+
+struct MainWindowState {
+  explicit MainWindowState(std::vector<std::string> start_arguments);
+
+  // Fixed at start.
+  std::vector<std::string> arguments;
+  RunMode run_mode;
+
+  // Filled by the set-up steps (the step number in brackets).
+  bool tray_icon_active = false;                      // [3] shown by the tray icon once it exists
+  int conversion_param_count = 0;                     // [4] CountConversionParams
+  NamedLock command_line_lock{kCommandLineLockName};  // [4] held in a command-line run
+  std::string tray_hint;                              // [5]
+  std::string program_folder;                         // [6] with a trailing "/"
+  Logs logs;  // [7], [8] BatchErrors and DailyLogLines live here
+  // [2] Files waiting to be converted; the watch processing replaces this
+  // with its own event type.
+  std::deque<std::string> pending_watch_events;
+  std::string caption;                         // [11]
+  std::string application_kind;                // [12]
+  DestinationFormatTable destination_formats;  // [15]
+  bool timer1_enabled = false;                 // [18] the command-line run is due
+
+  // Set during a batch by a click; the batch driver reads it.
+  bool stop_requested = false;
+
+  // The set-up steps that ran, in order; an "-Embedding" start ends after 13.
+  std::vector<int> completed_steps;
+};
+
+// The set-up sequence of the main window. In a command-line run it waits
+// (without a time limit) for the command-line lock before it goes on.
+void SetUp(MainWindowState& state);
+
+// The command-line run, once, as soon as the event loop runs.
+void Timer1Timer(MainWindowState& state);
+
+// The shut-down sequence. Returns the process exit code: the number of lines
+// in BatchErrors, held at 255 (a larger count would wrap around and could
+// read as success).
+int ShutDown(MainWindowState& state);
+
+}  // namespace quillon

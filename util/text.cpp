@@ -1,0 +1,53 @@
+#include "util/text.h"
+
+namespace quillon {
+
+std::string UrlEncode(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+        (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_') {
+      out += c;
+    } else if (byte == ' ') {
+      out += "%20";
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    }
+  }
+  return out;
+}
+
+std::string ReplaceBrackets(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '[') {
+      c = '(';
+    } else if (c == ']') {
+      c = ')';
+    }
+  }
+  return out;
+}
+
+std::string TextBetween(std::string_view text, std::string_view start_marker,
+                        std::string_view end_marker, bool strict) {
+  std::string_view rest = text;
+  size_t start = start_marker.empty() ? std::string_view::npos : text.find(start_marker);
+  if (start != std::string_view::npos) {
+    rest = text.substr(start + start_marker.size());
+  } else if (strict) {
+    return {};
+  }
+  size_t end = end_marker.empty() ? std::string_view::npos : rest.find(end_marker);
+  if (end != std::string_view::npos) {
+    return std::string(rest.substr(0, end));
+  }
+  return strict ? std::string() : std::string(rest);
+}
+
+}  // namespace quillon

@@ -1,0 +1,29 @@
+#pragma once
+// Small text operations shared by the whole program. Positions count bytes;
+// every marker searched for is ASCII, so UTF-8 text passes through whole.
+//
+// Thread: any thread; no state.
+
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// Percent-encoding for the value of a "mailto:" query: A-Z, a-z, 0-9, "-",
+// "." and "_" stay; a space becomes "%20"; every other byte becomes "%" and
+// two upper-case hexadecimal digits (so each byte of a UTF-8 character is
+// encoded by itself).
+std::string UrlEncode(std::string_view text);
+
+// Every "[" becomes "(" and every "]" becomes ")".
+std::string ReplaceBrackets(std::string_view text);
+
+// The text after the first `start_marker` up to the next `end_marker`
+// (case-sensitive; an empty marker is never found). A missing start marker
+// gives "" when strict, otherwise the search for the end goes over the whole
+// text; a missing end marker gives "" when strict, otherwise everything after
+// the start.
+std::string TextBetween(std::string_view text, std::string_view start_marker,
+                        std::string_view end_marker, bool strict);
+
+}  // namespace quillon
