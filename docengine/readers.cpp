@@ -4,14 +4,17 @@
 #include "docengine/reader.h"
 
 #include "docengine/doc_reader.h"
+#include "docengine/reader_factories.h"
 
 namespace quillon::docengine {
 
 const std::vector<std::unique_ptr<Reader>>& BuiltInReaders() {
   static const std::vector<std::unique_ptr<Reader>> readers = [] {
     std::vector<std::unique_ptr<Reader>> list;
-    // list.push_back(MakeRtfReader());
+    list.push_back(MakeRtfReader());
     list.push_back(MakeDocReader());
+    // Plain text sniffs lowest: any markup reader that knows the file wins.
+    list.push_back(MakeTextReader());
     return list;
   }();
   return readers;

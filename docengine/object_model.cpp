@@ -1,0 +1,600 @@
+#include "docengine/object_model.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "docengine/code_page.h"
+#include "docengine/text_writer.h"
+
+namespace quillon::docengine {
+namespace {
+
+using automation::Args;
+using automation::AutomationError;
+using automation::CallKind;
+using automation::NameEquals;
+using automation::Object;
+using automation::Variant;
+
+constexpr int kRecoverTextFormat = 20;
+constexpr int kNoProtection = -1;
+
+[[noreturn]] void UnknownName(const char* object, std::string_view name) {
+  throw AutomationError(std::string("The ") + object +
+                        " object has no property or method named \"" + std::string(name) + "\".");
+}
+
+// The argument given by name, else at its usual position, else null.
+const Variant* Argument(const Args& args, std::string_view name, std::size_t position) {
+  if (const Variant* named = args.Named(name))
+    return named;
+  const Variant* value = args.At(position);
+  return value != nullptr && !value->is_empty() ? value : nullptr;
+}
+
+// The value of a put: the last positional argument.
+const Variant& PutValue(const Args& args, std::string_view name) {
+  if (args.positional.empty())
+    throw AutomationError("No value was given for \"" + std::string(name) + "\".");
+  return args.positional.back();
+}
+
+std::string FileNameOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+const char* FormatName(SourceFormat format) {
+  switch (format) {
+    case SourceFormat::kDocx:
+      return "Word (DOCX)";
+    case SourceFormat::kDoc:
+      return "Word 97-2003";
+    case SourceFormat::kHtml:
+      return "HTML";
+    case SourceFormat::kWordPerfect:
+      return "WordPerfect";
+    case SourceFormat::kRecovered:
+      return "recovered text";
+    default:
+      return "unknown";
+  }
+}
+
+std::size_t CountCodePoints(const std::string& text) {
+  std::size_t count = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+      ++count;
+  }
+  return count;
+}
+
+std::size_t CountBlocks(const std::vector<Block>& blocks, int depth) {
+  std::size_t count = 0;
+  if (depth > 512)
+    return 0;
+  for (const Block& block : blocks) {
+    if (block.is_table()) {
+      for (const TableRow& row : block.table->rows) {
+        for (const TableCell& cell : row.cells)
+          count += CountBlocks(cell.blocks, depth + 1) + 1;
+        ++count;  // the row end
+      }
+    } else {
+      for (const Run& run : block.paragraph.runs)
+        count += CountCodePoints(run.text);
+      ++count;  // the paragraph mark
+    }
+  }
+  return count;
+}
+
+bool HasText(const std::vector<Block>& blocks, int depth) {
+  if (depth > 512)
+    return false;
+  for (const Block& block : blocks) {
+    if (block.is_table()) {
+      for (const TableRow& row : block.table->rows) {
+        for (const TableCell& cell : row.cells) {
+          if (HasText(cell.blocks, depth + 1))
+            return true;
+        }
+      }
+    } else {
+      for (const Run& run : block.paragraph.runs) {
+        if (!run.text.empty())
+          return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The first run with text in reading order, or null.
+const Run* FirstRun(const std::vector<Block>& blocks, int depth) {
+  if (depth > 512)
+    return nullptr;
+  for (const Block& block : blocks) {
+    if (block.is_table()) {
+      for (const TableRow& row : block.table->rows) {
+        for (const TableCell& cell : row.cells) {
+          if (const Run* run = FirstRun(cell.blocks, depth + 1))
+            return run;
+        }
+      }
+    } else {
+      for (const Run& run : block.paragraph.runs) {
+        if (!run.text.empty())
+          return &run;
+      }
+    }
+  }
+  return nullptr;
+}
+
+// Shared state of one open document; the objects handed out for it point
+// here, so a closed document refuses calls through every one of them.
+struct DocumentState {
+  Document doc;
+  std::string path;
+  bool read_only = true;
+  bool closed = false;
+  int save_format = -1;  // the format Save writes, -1 = the source's own
+  int save_encoding = 0;
+
+  void CheckOpen() const {
+    if (closed)
+      throw AutomationError("The document has been closed.");
+  }
+};
+
+std::string* PropertyField(Properties& p, const Variant& index) {
+  if (index.kind() == Variant::Kind::kInt) {
+    switch (index.AsInt()) {
+      case 1:
+        return &p.title;
+      case 2:
+        return &p.subject;
+      case 3:
+        return &p.author;
+      case 4:
+        return &p.keywords;
+      case 5:
+        return &p.comments;
+      default:
+        return nullptr;
+    }
+  }
+  const std::string name = index.ToText();
+  if (NameEquals(name, "title"))
+    return &p.title;
+  if (NameEquals(name, "subject"))
+    return &p.subject;
+  if (NameEquals(name, "author"))
+    return &p.author;
+  if (NameEquals(name, "keywords"))
+    return &p.keywords;
+  if (NameEquals(name, "comments"))
+    return &p.comments;
+  return nullptr;
+}
+
+class PropertyObject : public Object {
+ public:
+  PropertyObject(std::shared_ptr<DocumentState> state, std::string name, std::string* field)
+      : state_(std::move(state)), name_(std::move(name)), field_(field) {}
+
+  Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
+    state_->CheckOpen();
+    if (NameEquals(name, "Value")) {
+      if (kind == CallKind::kPut) {
+        *field_ = PutValue(args, name).ToText();
+        return {};
+      }
+      return Variant(*field_);
+    }
+    if (NameEquals(name, "Name") && kind != CallKind::kPut)
+      return Variant(name_);
+    UnknownName("DocumentProperty", name);
+  }
+
+ private:
+  std::shared_ptr<DocumentState> state_;
+  std::string name_;
+  std::string* field_;
+};
+
+class CharacterObject : public Object {
+ public:
+  CharacterObject(std::shared_ptr<DocumentState> state, std::string text, std::uint16_t lang,
+                  std::uint16_t lang_fe)
+      : state_(std::move(state)), text_(std::move(text)), lang_(lang), lang_fe_(lang_fe) {}
+
+  Variant Invoke(CallKind kind, std::string_view name, const Args&) override {
+    state_->CheckOpen();
+    if (kind != CallKind::kPut) {
+      if (NameEquals(name, "LanguageIDFarEast"))
+        return Variant(static_cast<std::int32_t>(lang_fe_));
+      if (NameEquals(name, "LanguageID"))
+        return Variant(static_cast<std::int32_t>(lang_));
+      if (NameEquals(name, "Text"))
+        return Variant(text_);
+    }
+    UnknownName("Range", name);
+  }
+
+ private:
+  std::shared_ptr<DocumentState> state_;
+  std::string text_;
+  std::uint16_t lang_;
+  std::uint16_t lang_fe_;
+};
+
+class CharactersObject : public Object {
+ public:
+  explicit CharactersObject(std::shared_ptr<DocumentState> state) : state_(std::move(state)) {}
+
+  Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
+    state_->CheckOpen();
+    if (kind != CallKind::kPut && NameEquals(name, "Count")) {
+      return Variant(static_cast<std::int32_t>(CountStoryCharacters(state_->doc)));
+    }
+    if (kind != CallKind::kPut && (NameEquals(name, "Item") || NameEquals(name, "First"))) {
+      int index = 1;
+      if (NameEquals(name, "Item")) {
+        const Variant* at = args.At(0);
+        if (at == nullptr)
+          throw AutomationError("Characters.Item needs an index.");
+        index = at->ToInt();
+      }
+      return Item(index);
+    }
+    UnknownName("Characters", name);
+  }
+
+ private:
+  Variant Item(int index) {
+    const Document& doc = state_->doc;
+    const int count = CountStoryCharacters(doc);
+    if (index < 1 || index > count) {
+      throw AutomationError("The requested member of the collection does not exist.");
+    }
+    // Only the first character's language is asked for in practice; any
+    // other index answers with the run that holds the first text, which
+    // is where a document's language is decided.
+    const Run* run = FirstRun(doc.body, 0);
+    std::string text;
+    std::uint16_t lang = doc.default_lang;
+    std::uint16_t lang_fe = doc.default_lang_fe;
+    if (run != nullptr) {
+      std::size_t pos = 0;
+      AppendUtf8(text, NextUtf8(run->text, pos));
+      if (run->lang != 0)
+        lang = run->lang;
+      if (run->lang_fe != 0)
+        lang_fe = run->lang_fe;
+    }
+    return Variant(std::static_pointer_cast<Object>(
+        std::make_shared<CharacterObject>(state_, std::move(text), lang, lang_fe)));
+  }
+
+  std::shared_ptr<DocumentState> state_;
+};
+
+class ContentObject : public Object {
+ public:
+  explicit ContentObject(std::shared_ptr<DocumentState> state) : state_(std::move(state)) {}
+  Variant Invoke(CallKind kind, std::string_view name, const Args&) override {
+    state_->CheckOpen();
+    if (kind != CallKind::kPut && NameEquals(name, "Text")) {
+      std::string text = RenderText(state_->doc);
+      // The object model separates paragraphs with CR alone.
+      std::string out;
+      out.reserve(text.size());
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+          out.push_back('\r');
+          ++i;
+        } else {
+          out.push_back(text[i]);
+        }
+      }
+      return Variant(out);
+    }
+    UnknownName("Range", name);
+  }
+
+ private:
+  std::shared_ptr<DocumentState> state_;
+};
+
+class DocumentsObject;
+
+class DocumentObject : public Object {
+ public:
+  DocumentObject(std::shared_ptr<DocumentState> state, DocumentsObject* owner)
+      : state_(std::move(state)), owner_(owner) {}
+
+  Variant Invoke(CallKind kind, std::string_view name, const Args& args) override;
+
+  const std::shared_ptr<DocumentState>& state() const { return state_; }
+  void Detach() { owner_ = nullptr; }
+
+ private:
+  void SaveAs(const Args& args) {
+    const Variant* file_name = Argument(args, "FileName", 0);
+    if (file_name == nullptr || file_name->ToText().empty()) {
+      throw AutomationError("SaveAs needs a file name.");
+    }
+    const Variant* format_arg = Argument(args, "FileFormat", 1);
+    const int format = format_arg != nullptr ? format_arg->ToInt() : kSaveFormatRtf;
+    const Variant* encoding_arg = Argument(args, "Encoding", 11);
+    int encoding = encoding_arg != nullptr ? encoding_arg->ToInt() : state_->save_encoding;
+    std::string error;
+    if (!SaveDocument(state_->doc, file_name->ToText(), format, encoding, error)) {
+      throw AutomationError(error);
+    }
+    // The document now lives under the new name and format.
+    state_->path = file_name->ToText();
+    state_->save_format = format;
+    state_->save_encoding = encoding;
+    state_->read_only = false;
+  }
+
+  void Save() {
+    if (state_->read_only) {
+      throw AutomationError("The document " + FileNameOf(state_->path) +
+                            " was opened read-only; save it under another name with SaveAs.");
+    }
+    int format = state_->save_format;
+    int encoding = state_->save_encoding;
+    if (format < 0) {
+      switch (state_->doc.format) {
+        case SourceFormat::kText:
+          format = kSaveFormatUnicodeText;
+          if (encoding == 0)
+            encoding = state_->doc.open_encoding;
+          break;
+        case SourceFormat::kRtf:
+          format = kSaveFormatRtf;
+          break;
+        default:
+          throw AutomationError(std::string("This engine cannot write the document back in its ") +
+                                FormatName(state_->doc.format) +
+                                " format; save it as text or RTF with SaveAs.");
+      }
+    }
+    std::string error;
+    if (!SaveDocument(state_->doc, state_->path, format, encoding, error)) {
+      throw AutomationError(error);
+    }
+  }
+
+  void Close(const Args& args);
+
+  std::shared_ptr<DocumentState> state_;
+  DocumentsObject* owner_;
+};
+
+class DocumentsObject : public Object {
+ public:
+  explicit DocumentsObject(const EngineOptions& options) : options_(options) {}
+  ~DocumentsObject() override {
+    for (auto& doc : open_)
+      doc->Detach();
+  }
+
+  Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
+    if (kind != CallKind::kPut) {
+      if (NameEquals(name, "Open"))
+        return Open(args);
+      if (NameEquals(name, "Count"))
+        return Variant(static_cast<std::int32_t>(open_.size()));
+      if (NameEquals(name, "Item")) {
+        const Variant* at = args.At(0);
+        int index = at != nullptr ? at->ToInt() : 0;
+        if (index < 1 || index > static_cast<int>(open_.size())) {
+          throw AutomationError("The requested member of the collection does not exist.");
+        }
+        return Variant(
+            std::static_pointer_cast<Object>(open_[static_cast<std::size_t>(index - 1)]));
+      }
+    }
+    UnknownName("Documents", name);
+  }
+
+  void Remove(const DocumentObject* doc) {
+    open_.erase(
+        std::remove_if(open_.begin(), open_.end(), [doc](const auto& d) { return d.get() == doc; }),
+        open_.end());
+  }
+
+  void CloseAll() {
+    for (auto& doc : open_) {
+      doc->state()->closed = true;
+      doc->state()->doc = Document();
+      doc->Detach();
+    }
+    open_.clear();
+  }
+
+ private:
+  Variant Open(const Args& args) {
+    const Variant* file_name = Argument(args, "FileName", 0);
+    if (file_name == nullptr || file_name->ToText().empty()) {
+      throw AutomationError("Open needs a file name.");
+    }
+    OpenOptions options;
+    options.path = file_name->ToText();
+    options.limits = options_.limits;
+    if (const Variant* read_only = Argument(args, "ReadOnly", 2)) {
+      options.read_only = read_only->ToBool();
+    } else {
+      options.read_only = false;
+    }
+    if (const Variant* password = Argument(args, "PasswordDocument", 4)) {
+      options.password = password->ToText();
+    }
+    if (const Variant* format = Argument(args, "Format", 9)) {
+      options.recover_any = format->ToInt() == kRecoverTextFormat;
+    }
+    auto state = std::make_shared<DocumentState>();
+    ReadResult result = ReadDocumentFile(options, state->doc);
+    if (!result.ok)
+      throw AutomationError(result.error);
+    state->path = options.path;
+    state->read_only = options.read_only;
+    auto doc = std::make_shared<DocumentObject>(state, this);
+    open_.push_back(doc);
+    return Variant(std::static_pointer_cast<Object>(doc));
+  }
+
+  EngineOptions options_;
+  std::vector<std::shared_ptr<DocumentObject>> open_;
+};
+
+void DocumentObject::Close(const Args& args) {
+  const Variant* save = Argument(args, "SaveChanges", 0);
+  // -1 saves; 0 and -2 (ask) do not: this engine never asks.
+  if (save != nullptr && save->ToInt() == -1)
+    Save();
+  state_->closed = true;
+  state_->doc = Document();
+  if (owner_ != nullptr) {
+    DocumentsObject* owner = owner_;
+    owner_ = nullptr;
+    owner->Remove(this);  // may drop the last reference to this object
+  }
+}
+
+Variant DocumentObject::Invoke(CallKind kind, std::string_view name, const Args& args) {
+  state_->CheckOpen();
+  DocumentState& s = *state_;
+  if (kind == CallKind::kPut) {
+    if (NameEquals(name, "SaveEncoding")) {
+      s.save_encoding = PutValue(args, name).ToInt();
+      return {};
+    }
+    UnknownName("Document", name);
+  }
+  if (NameEquals(name, "SaveAs") || NameEquals(name, "SaveAs2")) {
+    SaveAs(args);
+    return {};
+  }
+  if (NameEquals(name, "Save")) {
+    Save();
+    return {};
+  }
+  if (NameEquals(name, "Close")) {
+    auto keep = state_;  // Close may end this object's life
+    Close(args);
+    return {};
+  }
+  if (NameEquals(name, "UnProtect") || NameEquals(name, "Unprotect")) {
+    s.doc.protection = Protection();
+    return {};
+  }
+  if (NameEquals(name, "ProtectionType")) {
+    return Variant(static_cast<std::int32_t>(s.doc.protection.is_protected ? 0 : kNoProtection));
+  }
+  if (NameEquals(name, "BuiltInDocumentProperties")) {
+    const Variant* index = args.At(0);
+    if (index == nullptr)
+      throw AutomationError("BuiltInDocumentProperties needs a property name.");
+    std::string* field = PropertyField(s.doc.properties, *index);
+    if (field == nullptr) {
+      throw AutomationError("The document has no built-in property \"" + index->ToText() + "\".");
+    }
+    return Variant(std::static_pointer_cast<Object>(
+        std::make_shared<PropertyObject>(state_, index->ToText(), field)));
+  }
+  if (NameEquals(name, "Characters")) {
+    return Variant(std::static_pointer_cast<Object>(std::make_shared<CharactersObject>(state_)));
+  }
+  if (NameEquals(name, "Content")) {
+    return Variant(std::static_pointer_cast<Object>(std::make_shared<ContentObject>(state_)));
+  }
+  if (NameEquals(name, "OpenEncoding"))
+    return Variant(static_cast<std::int32_t>(s.doc.open_encoding));
+  if (NameEquals(name, "SaveEncoding")) {
+    return Variant(
+        static_cast<std::int32_t>(s.save_encoding != 0 ? s.save_encoding : s.doc.open_encoding));
+  }
+  if (NameEquals(name, "Name"))
+    return Variant(FileNameOf(s.path));
+  if (NameEquals(name, "FullName"))
+    return Variant(s.path);
+  if (NameEquals(name, "Path"))
+    return Variant(FolderOf(s.path));
+  if (NameEquals(name, "ReadOnly"))
+    return Variant(s.read_only);
+  UnknownName("Document", name);
+}
+
+class ApplicationObject : public Object {
+ public:
+  explicit ApplicationObject(EngineOptions options)
+      : documents_(std::make_shared<DocumentsObject>(options)) {}
+
+  Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
+    if (NameEquals(name, "DisplayAlerts")) {
+      if (kind == CallKind::kPut) {
+        display_alerts_ = PutValue(args, name).ToBool();
+        return {};
+      }
+      return Variant(display_alerts_);
+    }
+    if (NameEquals(name, "Visible")) {
+      if (kind == CallKind::kPut) {
+        visible_ = PutValue(args, name).ToBool();
+        return {};
+      }
+      return Variant(visible_);
+    }
+    if (kind != CallKind::kPut) {
+      if (NameEquals(name, "Version"))
+        return Variant(kEngineVersion);
+      if (NameEquals(name, "Name"))
+        return Variant("Quillon Engine");
+      if (NameEquals(name, "Documents"))
+        return Variant(std::static_pointer_cast<Object>(documents_));
+      if (NameEquals(name, "Quit")) {
+        documents_->CloseAll();
+        return {};
+      }
+      if (NameEquals(name, "Run")) {
+        const Variant* macro = args.At(0);
+        throw AutomationError("The macro \"" +
+                              (macro != nullptr ? macro->ToText() : std::string()) +
+                              "\" cannot be run: this engine runs no macros.");
+      }
+    }
+    UnknownName("Application", name);
+  }
+
+ private:
+  std::shared_ptr<DocumentsObject> documents_;
+  bool display_alerts_ = true;
+  bool visible_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<automation::Object> MakeApplication(EngineOptions options) {
+  return std::make_shared<ApplicationObject>(std::move(options));
+}
+
+int CountStoryCharacters(const Document& doc) {
+  if (!HasText(doc.body, 0))
+    return 0;
+  std::size_t count = CountBlocks(doc.body, 0);
+  return static_cast<int>(std::min<std::size_t>(count, 0x7FFFFFFF));
+}
+
+}  // namespace quillon::docengine

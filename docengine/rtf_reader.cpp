@@ -1,0 +1,992 @@
+// The RTF reader: a single pass over the tokens with a stack of group
+// states. Text is collected per story (body, each note, each comment);
+// table structure is rebuilt from paragraph table levels and the cell and
+// row marks, which is how writers that nest tables describe them.
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "docengine/code_page.h"
+#include "docengine/reader_factories.h"
+
+namespace quillon::docengine {
+namespace {
+
+enum class Dest {
+  kText,       // visible text of the current story
+  kFieldCode,  // field instruction: runs marked as field code
+  kListLabel,  // \listtext, \pntext
+  kSkip,       // ignored destination
+  kFontTable,  // \fonttbl: font numbers and character sets
+  kInfo,       // \info: its children name the property
+  kTitle,
+  kSubject,
+  kAuthor,
+  kKeywords,
+  kDocComment,
+  kAnnotationId,      // \atnid: a comment's initials
+  kAnnotationAuthor,  // \atnauthor
+  kNestProps,         // \nesttableprops: no text, but holds \nestrow
+  kObject,            // \object: skipped except for its \result
+  kUpr,               // \upr: the ANSI half is skipped, \ud is read
+};
+
+struct Story;
+
+struct State {
+  Dest dest = Dest::kText;
+  Story* story = nullptr;
+  int font = -1;
+  int uc = 1;
+  bool hidden = false;
+  bool deleted = false;
+  bool inserted = false;
+  std::uint16_t lang = 0;
+  std::uint16_t lang_fe = 0;
+  bool in_table = false;
+  int itap = 0;
+  bool itap_set = false;
+  int font_def = -1;  // inside \fonttbl: the font being described
+};
+
+struct OpenTable {
+  Table table;
+  TableRow row;
+  TableCell cell;
+};
+
+struct Story {
+  std::vector<Block>* blocks = nullptr;
+  std::vector<OpenTable> tables;
+  Paragraph paragraph;
+  bool has_content = false;
+};
+
+int CodePageForCharset(int charset, int document_code_page) {
+  switch (charset) {
+    case 0:
+    case 1:
+      // Many writers mark every font "ANSI" and rely on \ansicpg.
+      return document_code_page;
+    case 2:
+      return 1252;
+    case 77:
+      return 10000;
+    case 128:
+      return 932;
+    case 129:
+      return 949;
+    case 130:
+      return 1361;
+    case 134:
+      return 936;
+    case 136:
+      return 950;
+    case 161:
+      return 1253;
+    case 162:
+      return 1254;
+    case 163:
+      return 1258;
+    case 177:
+      return 1255;
+    case 178:
+      return 1256;
+    case 186:
+      return 1257;
+    case 204:
+      return 1251;
+    case 222:
+      return 874;
+    case 238:
+      return 1250;
+    case 254:
+      return 437;
+    case 255:
+      return 850;
+    default:
+      return document_code_page;
+  }
+}
+
+// Control words that start a destination whose text is not document text.
+bool IsSkippedDestination(std::string_view word) {
+  static const char* const kSkipped[] = {
+      "author",
+      "buptim",
+      "colortbl",
+      "comment",
+      "creatim",
+      "doccomm",
+      "filetbl",
+      "footer",
+      "footerf",
+      "footerl",
+      "footerr",
+      "header",
+      "headerf",
+      "headerl",
+      "headerr",
+      "operator",
+      "pict",
+      "printim",
+      "revtim",
+      "rxe",
+      "stylesheet",
+      "tc",
+      "txe",
+      "xe",
+      "listtable",
+      "listoverridetable",
+      "revtbl",
+      "rsidtbl",
+      "pn",
+      "pntxta",
+      "pntxtb",
+      "nonesttables",
+      "shprslt",
+      "themedata",
+      "colorschememapping",
+      "datastore",
+      "latentstyles",
+      "generator",
+      "xmlnstbl",
+      "mmathPr",
+      "fldtype",
+      "template",
+      "userprops",
+      "docvar",
+      "objdata",
+      "background",
+      "shp",
+      "do",
+      "private",
+      "bkmkstart",
+      "bkmkend",
+      "pgdsctbl",
+      "ftnsep",
+      "ftnsepc",
+      "aftnsep",
+      "aftnsepc",
+      "ftncn",
+      "aftncn",
+      "listpicture",
+      "protusertbl",
+      "passwordhash",
+      "wgrffmtfilter",
+      "company",
+      "category",
+      "manager",
+      "hlinkbase",
+      "nextfile",
+      "title",
+      "subject",
+      "keywords",
+      "version",
+      "vern",
+      "edmins",
+      "nofpages",
+      "nofwords",
+      "nofchars",
+      "nofcharsws",
+      "id",
+      "atnref",
+      "atndate",
+      "atnparent",
+      "atrfstart",
+      "atrfend",
+      "fchars",
+      "lchars",
+      "sp",
+      "sn",
+      "sv",
+  };
+  for (const char* name : kSkipped) {
+    if (word == name)
+      return true;
+  }
+  return false;
+}
+
+class RtfParser {
+ public:
+  RtfParser(std::string_view data, const OpenOptions& options, Document& doc)
+      : data_(data), limits_(options.limits), doc_(doc) {}
+
+  ReadResult Parse() {
+    doc_.format = SourceFormat::kRtf;
+    body_.blocks = &doc_.body;
+    state_.story = &body_;
+    std::size_t start = 0;
+    while (start < data_.size() && data_[start] != '{')
+      ++start;
+    if (data_.substr(start, 5) != "{\\rtf")
+      return ReadResult::Failure(kNotRtf);
+    pos_ = start;
+    while (pos_ < data_.size() && !done_) {
+      if (!error_.empty())
+        break;
+      Step();
+    }
+    FlushBytes();
+    if (!error_.empty())
+      return ReadResult::Failure(error_);
+    // A file cut short still gives what it held: close what is open.
+    while (!stack_.empty())
+      CloseGroup();
+    FinishStory(body_);
+    FinishPage();
+    doc_.open_encoding = code_page_;
+    return ReadResult::Success();
+  }
+
+ private:
+  static constexpr const char* kNotRtf = "The file is not an RTF document.";
+
+  void Step() {
+    const char c = data_[pos_];
+    switch (c) {
+      case '{':
+        FlushBytes();
+        ++pos_;
+        OpenGroup();
+        break;
+      case '}':
+        FlushBytes();
+        ++pos_;
+        if (skip_chars_ > 0)
+          skip_chars_ = 0;
+        CloseGroup();
+        break;
+      case '\\':
+        ControlToken();
+        break;
+      case '\r':
+      case '\n':
+        ++pos_;
+        break;
+      case '\t':
+        FlushBytes();
+        ++pos_;
+        if (!SkipOne())
+          AppendText("\t");
+        break;
+      case '\0':
+        ++pos_;
+        break;
+      default:
+        ++pos_;
+        if (SkipOne())
+          break;
+        if (static_cast<unsigned char>(c) < 0x80) {
+          FlushBytes();
+          pending_ascii_.push_back(c);
+          if (pending_ascii_.size() >= 4096)
+            FlushAscii();
+        } else {
+          AddByte(static_cast<unsigned char>(c));
+        }
+    }
+  }
+
+  // Inside the fallback text after \u: each character counts as one.
+  bool SkipOne() {
+    if (skip_chars_ <= 0)
+      return false;
+    --skip_chars_;
+    return true;
+  }
+
+  void OpenGroup() {
+    FlushAscii();
+    if (static_cast<int>(stack_.size()) >= limits_.max_depth) {
+      error_ = "The document is nested too deeply to open.";
+      return;
+    }
+    stack_.push_back(state_);
+    star_ = false;
+  }
+
+  void CloseGroup() {
+    FlushAscii();
+    if (stack_.empty()) {
+      done_ = true;  // the closing brace of the document
+      return;
+    }
+    State closing = state_;
+    state_ = stack_.back();
+    stack_.pop_back();
+    if (closing.story != state_.story && closing.story != nullptr)
+      EndStory(closing.story);
+    if (stack_.empty())
+      done_ = true;
+  }
+
+  void ControlToken() {
+    ++pos_;  // the backslash
+    if (pos_ >= data_.size())
+      return;
+    char c = data_[pos_];
+    if (!std::isalpha(static_cast<unsigned char>(c))) {
+      ++pos_;
+      ControlSymbol(c);
+      return;
+    }
+    std::size_t start = pos_;
+    while (pos_ < data_.size() && std::isalpha(static_cast<unsigned char>(data_[pos_])) &&
+           pos_ - start < 32) {
+      ++pos_;
+    }
+    std::string_view word = data_.substr(start, pos_ - start);
+    bool has_param = false;
+    long param = 0;
+    bool negative = false;
+    if (pos_ < data_.size() && data_[pos_] == '-') {
+      negative = true;
+      ++pos_;
+    }
+    std::size_t digits = 0;
+    while (pos_ < data_.size() && std::isdigit(static_cast<unsigned char>(data_[pos_]))) {
+      if (digits < 10)
+        param = param * 10 + (data_[pos_] - '0');
+      ++digits;
+      ++pos_;
+    }
+    if (digits > 0)
+      has_param = true;
+    if (negative)
+      param = -param;
+    if (pos_ < data_.size() && data_[pos_] == ' ')
+      ++pos_;
+    if (word == "bin") {
+      FlushBytes();
+      // Binary data: skipped whole, and it never counts as fallback text.
+      std::size_t length = has_param && param > 0 ? static_cast<std::size_t>(param) : 0;
+      pos_ += std::min(length, data_.size() - pos_);
+      return;
+    }
+    if (skip_chars_ > 0) {
+      --skip_chars_;
+      if (word != "par" && word != "cell" && word != "row")
+        return;
+      skip_chars_ = 0;
+    }
+    FlushBytes();
+    ControlWord(word, has_param, static_cast<int>(std::clamp(param, -2147483647L, 2147483647L)));
+  }
+
+  void ControlSymbol(char c) {
+    if (c == '\'') {
+      if (pos_ + 2 > data_.size()) {
+        pos_ = data_.size();
+        return;
+      }
+      int value = 0;
+      for (int i = 0; i < 2; ++i) {
+        char h = data_[pos_ + static_cast<std::size_t>(i)];
+        int digit = std::isdigit(static_cast<unsigned char>(h)) ? h - '0'
+                    : (h >= 'a' && h <= 'f')                    ? h - 'a' + 10
+                    : (h >= 'A' && h <= 'F')                    ? h - 'A' + 10
+                                                                : -1;
+        if (digit < 0)
+          return;  // not a hex escape; the characters stay text
+        value = value * 16 + digit;
+      }
+      pos_ += 2;
+      if (SkipOne())
+        return;
+      AddByte(static_cast<unsigned char>(value));
+      return;
+    }
+    if (SkipOne())
+      return;
+    FlushBytes();
+    switch (c) {
+      case '\\':
+      case '{':
+      case '}':
+        AppendText(std::string(1, c));
+        break;
+      case '~':
+        AppendText("\xC2\xA0");
+        break;
+      case '_':
+        AppendText("\xE2\x80\x91");
+        break;
+      case '-':  // optional hyphen: shown only at a line end
+        break;
+      case '*':
+        star_ = true;
+        break;
+      case '\r':
+      case '\n':
+        EndParagraph();
+        break;
+      case '\t':
+        AppendText("\t");
+        break;
+      default:
+        break;
+    }
+  }
+
+  void StartDestination(Dest dest) {
+    state_.dest = dest;
+    star_ = false;
+  }
+
+  bool InTextDest() const { return state_.dest == Dest::kText || state_.dest == Dest::kFieldCode; }
+
+  void ControlWord(std::string_view w, bool has_param, int p) {
+    const bool star = star_;
+    star_ = false;
+    // Destinations first: a starred unknown one is skipped with its group.
+    if (w == "fonttbl")
+      return StartDestination(Dest::kFontTable);
+    if (w == "info")
+      return StartDestination(Dest::kInfo);
+    if (state_.dest == Dest::kInfo) {
+      if (w == "title")
+        return StartDestination(Dest::kTitle);
+      if (w == "subject")
+        return StartDestination(Dest::kSubject);
+      if (w == "author")
+        return StartDestination(Dest::kAuthor);
+      if (w == "keywords")
+        return StartDestination(Dest::kKeywords);
+      if (w == "doccomm")
+        return StartDestination(Dest::kDocComment);
+      return StartDestination(Dest::kSkip);
+    }
+    if (state_.dest == Dest::kSkip)
+      return;
+    if (w == "ud" && state_.dest == Dest::kUpr)
+      return StartDestination(Dest::kText);
+    if (w == "upr")
+      return StartDestination(Dest::kUpr);
+    if (w == "result" && state_.dest == Dest::kObject)
+      return StartDestination(Dest::kText);
+    if (w == "object")
+      return StartDestination(Dest::kObject);
+    if (w == "fldinst")
+      return StartDestination(Dest::kFieldCode);
+    if (w == "fldrslt")
+      return StartDestination(Dest::kText);
+    if (w == "field")
+      return;
+    if (w == "listtext" || w == "pntext")
+      return StartDestination(Dest::kListLabel);
+    if (w == "nesttableprops")
+      return StartDestination(Dest::kNestProps);
+    if (w == "footnote")
+      return StartNote();
+    if (w == "annotation")
+      return StartComment();
+    if (w == "atnid")
+      return StartDestination(Dest::kAnnotationId);
+    if (w == "atnauthor")
+      return StartDestination(Dest::kAnnotationAuthor);
+    if (IsSkippedDestination(w) || star)
+      return StartDestination(Dest::kSkip);
+
+    if (state_.dest == Dest::kFontTable) {
+      if (w == "f" && has_param) {
+        state_.font_def = p;
+      } else if (w == "fcharset" && state_.font_def >= 0) {
+        font_charset_[state_.font_def] = p;
+      } else if (w == "cpg" && state_.font_def >= 0 && p > 0) {
+        font_code_page_[state_.font_def] = p;
+      }
+      return;
+    }
+    if (state_.dest == Dest::kNestProps) {
+      if (w == "nestrow")
+        EndRow(NestLevel());
+      return;
+    }
+    if (state_.dest == Dest::kObject || state_.dest == Dest::kUpr)
+      return;
+
+    // Document and character properties.
+    if (w == "ansicpg" && p > 0) {
+      code_page_ = p;
+    } else if (w == "mac") {
+      code_page_ = 10000;
+    } else if (w == "pc") {
+      code_page_ = 437;
+    } else if (w == "pca") {
+      code_page_ = 850;
+    } else if (w == "deff") {
+      default_font_ = p;
+    } else if (w == "deflang") {
+      doc_.default_lang = static_cast<std::uint16_t>(p);
+    } else if (w == "deflangfe") {
+      doc_.default_lang_fe = static_cast<std::uint16_t>(p);
+    } else if (w == "f") {
+      state_.font = p;
+    } else if (w == "uc") {
+      state_.uc = std::clamp(p, 0, 16);
+    } else if (w == "u") {
+      UnicodeChar(p);
+    } else if (w == "plain") {
+      state_.font = default_font_;
+      state_.hidden = false;
+      state_.lang = 0;
+      state_.lang_fe = 0;
+      state_.deleted = false;
+      state_.inserted = false;
+    } else if (w == "v") {
+      state_.hidden = !has_param || p != 0;
+    } else if (w == "deleted") {
+      state_.deleted = !has_param || p != 0;
+    } else if (w == "revised") {
+      state_.inserted = !has_param || p != 0;
+    } else if (w == "lang" || w == "langnp") {
+      state_.lang = static_cast<std::uint16_t>(p);
+    } else if (w == "langfe" || w == "langfenp") {
+      state_.lang_fe = static_cast<std::uint16_t>(p);
+    } else if (w == "paperw") {
+      paper_width_ = p;
+    } else if (w == "margl") {
+      margin_left_ = p;
+    } else if (w == "margr") {
+      margin_right_ = p;
+    } else if (w == "formprot" || w == "revprot" || w == "annotprot" || w == "readprot") {
+      doc_.protection.is_protected = true;
+      doc_.protection.kind = w == "formprot"    ? "forms"
+                             : w == "revprot"   ? "trackedChanges"
+                             : w == "annotprot" ? "comments"
+                                                : "readOnly";
+    }
+    // Paragraph and table structure.
+    else if (w == "pard") {
+      state_.in_table = false;
+      state_.itap = 0;
+      state_.itap_set = false;
+    } else if (w == "intbl") {
+      state_.in_table = true;
+    } else if (w == "itap") {
+      state_.itap = std::clamp(p, 0, 64);
+      state_.itap_set = true;
+    } else if (w == "par" || w == "sect") {
+      if (InTextDest())
+        EndParagraph();
+    } else if (w == "cell") {
+      if (InTextDest())
+        EndCell(std::max(1, TableLevel()));
+    } else if (w == "nestcell") {
+      if (InTextDest())
+        EndCell(NestLevel());
+    } else if (w == "row") {
+      if (InTextDest())
+        EndRow(1);
+    } else if (w == "nestrow") {
+      if (InTextDest())
+        EndRow(NestLevel());
+    }
+    // Special characters.
+    else if (w == "tab") {
+      AppendText("\t");
+    } else if (w == "line") {
+      AppendText("\n");
+    } else if (w == "emdash") {
+      AppendText("\xE2\x80\x94");
+    } else if (w == "endash") {
+      AppendText("\xE2\x80\x93");
+    } else if (w == "bullet") {
+      AppendText("\xE2\x80\xA2");
+    } else if (w == "lquote") {
+      AppendText("\xE2\x80\x98");
+    } else if (w == "rquote") {
+      AppendText("\xE2\x80\x99");
+    } else if (w == "ldblquote") {
+      AppendText("\xE2\x80\x9C");
+    } else if (w == "rdblquote") {
+      AppendText("\xE2\x80\x9D");
+    } else if (w == "emspace") {
+      AppendText("\xE2\x80\x83");
+    } else if (w == "enspace") {
+      AppendText("\xE2\x80\x82");
+    } else if (w == "qmspace") {
+      AppendText("\xE2\x80\x85");
+    } else if (w == "ftnalt") {
+      MarkEndnote();
+    } else if (w == "chftn") {
+      // The reference mark in the text; the note itself numbers the same.
+      if (state_.story == &body_ && state_.dest == Dest::kText) {
+        AppendText(std::to_string(note_counter_ + 1));
+      }
+    }
+  }
+
+  int TableLevel() const {
+    if (state_.itap_set && state_.itap > 0)
+      return state_.itap;
+    return state_.in_table ? 1 : 0;
+  }
+  int NestLevel() const { return std::max(2, TableLevel()); }
+
+  void UnicodeChar(int value) {
+    skip_chars_ = state_.uc;
+    char32_t unit = static_cast<char32_t>(value < 0 ? value + 65536 : value) & 0xFFFF;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      high_surrogate_ = unit;
+      return;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      if (high_surrogate_ != 0) {
+        char32_t cp = 0x10000 + ((high_surrogate_ - 0xD800) << 10) + (unit - 0xDC00);
+        high_surrogate_ = 0;
+        std::string text;
+        AppendUtf8(text, cp);
+        AppendText(text);
+      }
+      return;
+    }
+    high_surrogate_ = 0;
+    std::string text;
+    AppendUtf8(text, unit);
+    AppendText(text);
+  }
+
+  int CurrentCodePage() const {
+    int font = state_.font >= 0 ? state_.font : default_font_;
+    auto cp = font_code_page_.find(font);
+    if (cp != font_code_page_.end())
+      return cp->second;
+    auto charset = font_charset_.find(font);
+    if (charset != font_charset_.end())
+      return CodePageForCharset(charset->second, code_page_);
+    return code_page_;
+  }
+
+  void AddByte(unsigned char byte) {
+    FlushAscii();
+    int cp = CurrentCodePage();
+    if (!pending_bytes_.empty() && cp != pending_code_page_)
+      FlushBytes();
+    pending_code_page_ = cp;
+    pending_bytes_.push_back(static_cast<char>(byte));
+  }
+
+  void FlushAscii() {
+    if (pending_ascii_.empty())
+      return;
+    std::string text;
+    text.swap(pending_ascii_);
+    AppendText(text);
+  }
+
+  void FlushBytes() {
+    FlushAscii();
+    if (pending_bytes_.empty())
+      return;
+    std::string utf8;
+    std::string error;
+    if (!DecodeText(pending_bytes_, pending_code_page_, utf8, error)) {
+      DecodeText(pending_bytes_, 1252, utf8, error);
+    }
+    pending_bytes_.clear();
+    AppendText(utf8);
+  }
+
+  void AppendText(const std::string& text) {
+    if (text.empty())
+      return;
+    switch (state_.dest) {
+      case Dest::kText:
+      case Dest::kFieldCode:
+        AppendRun(text);
+        break;
+      case Dest::kListLabel:
+        if (state_.story != nullptr)
+          state_.story->paragraph.list_label += text;
+        break;
+      case Dest::kTitle:
+        AppendProperty(doc_.properties.title, text);
+        break;
+      case Dest::kSubject:
+        AppendProperty(doc_.properties.subject, text);
+        break;
+      case Dest::kAuthor:
+        AppendProperty(doc_.properties.author, text);
+        break;
+      case Dest::kKeywords:
+        AppendProperty(doc_.properties.keywords, text);
+        break;
+      case Dest::kDocComment:
+        AppendProperty(doc_.properties.comments, text);
+        break;
+      case Dest::kAnnotationId:
+        AppendProperty(annotation_initials_, text);
+        break;
+      case Dest::kAnnotationAuthor:
+        AppendProperty(annotation_author_, text);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void AppendProperty(std::string& target, const std::string& text) {
+    if (target.size() < 65536)
+      target += text;
+  }
+
+  void AppendRun(const std::string& text) {
+    Story* story = state_.story;
+    if (story == nullptr)
+      return;
+    total_chars_ += text.size();
+    if (total_chars_ > limits_.max_text_chars) {
+      error_ = "The document is too large to open.";
+      return;
+    }
+    std::vector<Run>& runs = story->paragraph.runs;
+    const bool field_code = state_.dest == Dest::kFieldCode;
+    if (!runs.empty()) {
+      Run& last = runs.back();
+      if (last.hidden == state_.hidden && last.deleted == state_.deleted &&
+          last.inserted == state_.inserted && last.field_code == field_code &&
+          last.lang == state_.lang && last.lang_fe == state_.lang_fe) {
+        last.text += text;
+        story->has_content = true;
+        return;
+      }
+    }
+    Run run;
+    run.text = text;
+    run.hidden = state_.hidden;
+    run.deleted = state_.deleted;
+    run.inserted = state_.inserted;
+    run.field_code = field_code;
+    run.lang = state_.lang;
+    run.lang_fe = state_.lang_fe;
+    runs.push_back(std::move(run));
+    story->has_content = true;
+  }
+
+  // Notes and comments: each gets a story of its own for its group.
+  void StartNote() {
+    state_.dest = Dest::kText;
+    notes_.push_back(std::make_unique<PendingNote>());
+    PendingNote& note = *notes_.back();
+    note.note.mark = std::to_string(++note_counter_);
+    note.story.blocks = &note.note.blocks;
+    state_.story = &note.story;
+    state_.in_table = false;
+    state_.itap = 0;
+    state_.itap_set = false;
+  }
+
+  void StartComment() {
+    state_.dest = Dest::kText;
+    comments_.push_back(std::make_unique<PendingComment>());
+    PendingComment& comment = *comments_.back();
+    comment.comment.author = annotation_author_;
+    comment.comment.initials = annotation_initials_;
+    annotation_author_.clear();
+    annotation_initials_.clear();
+    comment.story.blocks = &comment.comment.blocks;
+    state_.story = &comment.story;
+    state_.in_table = false;
+    state_.itap = 0;
+    state_.itap_set = false;
+  }
+
+  void EndStory(Story* story) {
+    FinishStory(*story);
+    for (auto& note : notes_) {
+      if (&note->story == story && !note->done) {
+        note->done = true;
+        (note->endnote ? doc_.endnotes : doc_.footnotes).push_back(std::move(note->note));
+      }
+    }
+    for (auto& comment : comments_) {
+      if (&comment->story == story && !comment->done) {
+        comment->done = true;
+        doc_.comments.push_back(std::move(comment->comment));
+      }
+    }
+  }
+
+  // Table bookkeeping of a story.
+  static std::vector<Block>& Container(Story& s) {
+    return s.tables.empty() ? *s.blocks : s.tables.back().cell.blocks;
+  }
+
+  static void CloseTable(Story& s) {
+    OpenTable t = std::move(s.tables.back());
+    s.tables.pop_back();
+    if (!t.cell.blocks.empty())
+      t.row.cells.push_back(std::move(t.cell));
+    if (!t.row.cells.empty())
+      t.table.rows.push_back(std::move(t.row));
+    if (!t.table.rows.empty())
+      Container(s).push_back(Block::FromTable(std::move(t.table)));
+  }
+
+  static void SetLevel(Story& s, int level) {
+    while (static_cast<int>(s.tables.size()) > level)
+      CloseTable(s);
+    while (static_cast<int>(s.tables.size()) < level)
+      s.tables.emplace_back();
+  }
+
+  static void TakeParagraph(Story& s) {
+    // Labels come with the tabs and blanks that place them; the writers
+    // add their own separator.
+    std::string& label = s.paragraph.list_label;
+    std::size_t first = label.find_first_not_of(" \t");
+    std::size_t last = label.find_last_not_of(" \t");
+    label = first == std::string::npos ? std::string() : label.substr(first, last - first + 1);
+    Container(s).push_back(Block::FromParagraph(std::move(s.paragraph)));
+    s.paragraph = Paragraph();
+    s.has_content = false;
+  }
+
+  void EndParagraph() {
+    Story* s = state_.story;
+    if (s == nullptr)
+      return;
+    if (++paragraphs_ > limits_.max_text_chars) {
+      error_ = "The document is too large to open.";
+      return;
+    }
+    SetLevel(*s, TableLevel());
+    TakeParagraph(*s);
+  }
+
+  void EndCell(int level) {
+    Story* s = state_.story;
+    if (s == nullptr)
+      return;
+    SetLevel(*s, level);
+    if (s->has_content || !s->paragraph.list_label.empty())
+      TakeParagraph(*s);
+    s->paragraph = Paragraph();
+    s->has_content = false;
+    OpenTable& t = s->tables.back();
+    t.row.cells.push_back(std::move(t.cell));
+    t.cell = TableCell();
+  }
+
+  void EndRow(int level) {
+    Story* s = state_.story;
+    if (s == nullptr)
+      return;
+    if (static_cast<int>(s->tables.size()) < level && !s->has_content) {
+      // A row mark without cells at this level holds nothing.
+      if (s->tables.empty())
+        return;
+    }
+    if (s->has_content)
+      EndCell(level);
+    SetLevel(*s, level);
+    OpenTable& t = s->tables.back();
+    if (!t.cell.blocks.empty()) {
+      t.row.cells.push_back(std::move(t.cell));
+      t.cell = TableCell();
+    }
+    if (!t.row.cells.empty())
+      t.table.rows.push_back(std::move(t.row));
+    t.row = TableRow();
+  }
+
+  static void FinishStory(Story& s) {
+    if (s.blocks == nullptr)
+      return;
+    if (s.has_content || !s.paragraph.list_label.empty()) {
+      SetLevel(s, 0);
+      TakeParagraph(s);
+    }
+    SetLevel(s, 0);
+  }
+
+  void FinishPage() {
+    if (paper_width_ > 0 || margin_left_ >= 0 || margin_right_ >= 0) {
+      int paper = paper_width_ > 0 ? paper_width_ : 12240;
+      int left = margin_left_ >= 0 ? margin_left_ : 1800;
+      int right = margin_right_ >= 0 ? margin_right_ : 1800;
+      doc_.page.text_width_twips = std::max(0, paper - left - right);
+    }
+  }
+
+  struct PendingNote {
+    Note note;
+    Story story;
+    bool endnote = false;
+    bool done = false;
+  };
+  struct PendingComment {
+    Comment comment;
+    Story story;
+    bool done = false;
+  };
+
+  std::string_view data_;
+  const ReadLimits& limits_;
+  Document& doc_;
+  std::size_t pos_ = 0;
+  bool done_ = false;
+  bool star_ = false;
+  std::string error_;
+  State state_;
+  std::vector<State> stack_;
+  Story body_;
+  std::vector<std::unique_ptr<PendingNote>> notes_;
+  std::vector<std::unique_ptr<PendingComment>> comments_;
+  int note_counter_ = 0;
+  std::string annotation_author_;
+  std::string annotation_initials_;
+  int code_page_ = 1252;
+  int default_font_ = -1;
+  std::map<int, int> font_charset_;
+  std::map<int, int> font_code_page_;
+  std::string pending_ascii_;
+  std::string pending_bytes_;
+  int pending_code_page_ = 1252;
+  int skip_chars_ = 0;
+  char32_t high_surrogate_ = 0;
+  std::size_t total_chars_ = 0;
+  std::size_t paragraphs_ = 0;
+  int paper_width_ = 0;
+  int margin_left_ = -1;
+  int margin_right_ = -1;
+
+ public:
+  // \ftnalt arrives inside the note's group, after the note has started.
+  void MarkEndnote() {
+    for (auto it = notes_.rbegin(); it != notes_.rend(); ++it) {
+      if (&(*it)->story == state_.story) {
+        (*it)->endnote = true;
+        return;
+      }
+    }
+  }
+};
+
+class RtfReader : public Reader {
+ public:
+  std::string_view Name() const override { return "rtf"; }
+  int Sniff(std::string_view head, const std::string&) const override {
+    std::size_t start = 0;
+    if (head.substr(0, 3) == "\xEF\xBB\xBF")
+      start = 3;
+    while (start < head.size() && std::isspace(static_cast<unsigned char>(head[start])))
+      ++start;
+    return head.substr(start, 5) == "{\\rtf" ? 100 : 0;
+  }
+  ReadResult Read(std::string_view data, const OpenOptions& options, Document& doc) const override {
+    return RtfParser(data, options, doc).Parse();
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Reader> MakeRtfReader() {
+  return std::make_unique<RtfReader>();
+}
+
+}  // namespace quillon::docengine
