@@ -4,6 +4,9 @@
 #include "docengine/reader.h"
 
 #include "docengine/doc_reader.h"
+#include "docengine/docx_reader.h"
+#include "docengine/html_reader.h"
+#include "docengine/wpd_reader.h"
 #include "docengine/reader_factories.h"
 
 namespace quillon::docengine {
@@ -13,6 +16,9 @@ const std::vector<std::unique_ptr<Reader>>& BuiltInReaders() {
     std::vector<std::unique_ptr<Reader>> list;
     list.push_back(MakeRtfReader());
     list.push_back(MakeDocReader());
+    list.push_back(MakeDocxReader());
+    list.push_back(MakeHtmlReader());
+    list.push_back(MakeWordPerfectReader());
     // Plain text sniffs lowest: any markup reader that knows the file wins.
     list.push_back(MakeTextReader());
     return list;
