@@ -1,0 +1,168 @@
+// Conversions through the real built-in word processor, started as a server
+// the way a conversion run starts it, with every output checked byte by
+// byte: line ends, byte-order mark and code page.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "engine/engine_dispatch.h"
+#include "engine/word_connection.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillon::engine {
+namespace {
+
+using quillon::testing::ReadFile;
+using quillon::testing::TempDir;
+using quillon::testing::WriteFile;
+
+constexpr char kFirstLine[] = "First line: Grüße café € 5 — end";
+constexpr char kLongParagraph[] =
+    "The quick brown fox jumps over the lazy dog while seven wizards quietly judge boxing "
+    "matches and twelve jugglers pack my box with five dozen liquor jugs before the evening "
+    "train departs.";
+
+// The non-ASCII characters of the samples in the two single-byte code pages
+// the test pins; characters a code page lacks become "?".
+const std::map<std::string, std::map<int, char>>& SpecialCharacters() {
+  static const std::map<std::string, std::map<int, char>> kTable = {
+      {"ü", {{1252, '\xFC'}, {850, '\x81'}}}, {"ß", {{1252, '\xDF'}, {850, '\xE1'}}},
+      {"é", {{1252, '\xE9'}, {850, '\x82'}}}, {"€", {{1252, '\x80'}, {850, '?'}}},
+      {"—", {{1252, '\x97'}, {850, '?'}}},
+  };
+  return kTable;
+}
+
+std::size_t Utf8Length(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+std::string EncodeSingleByte(const std::string& utf8, int code_page) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t length = Utf8Length(static_cast<unsigned char>(utf8[i]));
+    const std::string character = utf8.substr(i, length);
+    out += length == 1 ? character[0] : SpecialCharacters().at(character).at(code_page);
+    i += length;
+  }
+  return out;
+}
+
+std::string EncodeUtf16LeWithMark(const std::string& utf8) {
+  std::string out = "\xFF\xFE";
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = Utf8Length(lead);
+    unsigned code = length == 1 ? lead : length == 2 ? lead & 0x1F : lead & 0x0F;
+    for (std::size_t k = 1; k < length; ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    out += static_cast<char>(code & 0xFF);
+    out += static_cast<char>(code >> 8);
+    i += length;
+  }
+  return out;
+}
+
+// Greedy wrapping at blanks: as many words on a line as fit in `width`.
+std::string Wrap(const std::string& paragraph, std::size_t width) {
+  std::istringstream words(paragraph);
+  std::string word;
+  std::string line;
+  std::string out;
+  while (words >> word) {
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      out += line + "\r\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return out + line + "\r\n";
+}
+
+struct Sample {
+  std::string file;
+  std::size_t page_columns;  // text width of the page at 10 characters per inch
+  int source_code_page;      // what the source-character-set format writes in
+};
+
+class EndToEndTest : public ::testing::TestWithParam<Sample> {
+ protected:
+  static void SetUpTestSuite() {
+    engine_ = std::string(QUILLON_BIN_DIR) + "/quillon-engine";
+    struct stat info {};
+    if (::stat(engine_.c_str(), &info) != 0) {
+      return;
+    }
+    runtime_ = new TempDir;
+    // A private running-object table: never attach to a server of the user's.
+    ::setenv("XDG_RUNTIME_DIR", runtime_->path().c_str(), 1);
+    // Pinned code pages, so that the expected bytes do not depend on the
+    // machine's locale.
+    ::setenv("QUILLON_ANSI_CODEPAGE", "1252", 1);
+    ::setenv("QUILLON_OEM_CODEPAGE", "850", 1);
+    ResetWordConnection();
+  }
+  static void TearDownTestSuite() {
+    ReleaseWord();
+    ResetWordConnection();
+    delete runtime_;
+    runtime_ = nullptr;
+  }
+  void SetUp() override {
+    if (runtime_ == nullptr) {
+      GTEST_SKIP() << engine_ << " is not built; build the quillon-engine target";
+    }
+  }
+
+  static std::string engine_;
+  static TempDir* runtime_;
+};
+
+std::string EndToEndTest::engine_;
+TempDir* EndToEndTest::runtime_ = nullptr;
+
+TEST_P(EndToEndTest, EverySaveFormatByteForByte) {
+  const Sample& sample = GetParam();
+  TempDir dir;
+  const std::string source = dir.File("in/" + sample.file);
+  WriteFile(source, ReadFile(std::string(QUILLON_TEST_DATA_DIR) + "/engine/" + sample.file));
+  ::mkdir(dir.File("out").c_str(), 0755);
+
+  const std::string plain = std::string(kFirstLine) + "\r\n" + kLongParagraph + "\r\n";
+  const std::string wrapped =
+      std::string(kFirstLine) + "\r\n" + Wrap(kLongParagraph, sample.page_columns);
+  const std::string source_code_page_bytes =
+      sample.source_code_page == 65001 ? plain : EncodeSingleByte(plain, sample.source_code_page);
+  const std::map<std::string, std::string> expected = {
+      {"2", EncodeSingleByte(plain, 1252)}, {"3", EncodeSingleByte(wrapped, 1252)},
+      {"4", EncodeSingleByte(plain, 850)},  {"5", EncodeSingleByte(wrapped, 850)},
+      {"7", EncodeUtf16LeWithMark(plain)},  {"-3", source_code_page_bytes},
+  };
+  for (const auto& [code, bytes] : expected) {
+    const std::string destination = dir.File("out/" + sample.file + "." + code + ".txt");
+    std::string error;
+    ASSERT_TRUE(ConvertDocument(source, destination, code, "\r\ntextdelimit=0\r\n\r\n", error))
+        << sample.file << " format " << code << ": " << error;
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ReadFile(destination), bytes) << sample.file << " format " << code;
+  }
+  // The source is opened read-only and never touched.
+  EXPECT_EQ(ReadFile(source),
+            ReadFile(std::string(QUILLON_TEST_DATA_DIR) + "/engine/" + sample.file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, EndToEndTest, ::testing::Values(Sample{"sample.rtf", 60, 1252}),
+                         [](const ::testing::TestParamInfo<Sample>& info) {
+                           std::string name = info.param.file;
+                           name[name.find('.')] = '_';
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace quillon::engine
