@@ -119,15 +119,5 @@ TEST(FileNamePattern, PreviewUsesTheCurrentClock) {
   EXPECT_GE(CurrentClock().Now().year, 2024);
 }
 
-TEST(FileNamePattern, HelpTextListsTheSpecifiers) {
-  const std::string help = FileNamePatternHelpText();
-  EXPECT_EQ(help.rfind("You can use below formats to set the file name with date and time\n", 0),
-            0u);
-  for (const char* specifier :
-       {"\nc\t", "\ndddddd\t", "\nzzz\t", "\nam/pm\t", "\nampm\t", "\n:\t"}) {
-    EXPECT_NE(help.find(specifier), std::string::npos) << specifier;
-  }
-}
-
 }  // namespace
 }  // namespace quillon
