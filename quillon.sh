@@ -66,7 +66,7 @@ case "$cmd" in
     if [ $# -eq 0 ]; then
       out=${QUILLON_SAMPLES_OUT:-$build_dir/samples-out}
       mkdir -p "$out"
-      set -- /d:"$out" /e:"*.doc;*.docx;*.rtf;*.htm;*.html" /s "$build_dir/bin/samples"
+      set -- /d:"$out" /s "$build_dir/bin/samples/*.doc;*.docx;*.rtf;*.htm;*.html"
       echo "Converting the samples into $out"
     fi
     exec "$build_dir/bin/quillon" "$@"

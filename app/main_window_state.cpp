@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/command_line_run.h"
 #include "platform/folders.h"
 #include "platform/prompter.h"
 #include "util/command_line.h"
@@ -112,10 +113,28 @@ void FillDestinationFormats(MainWindowState& state) {
 
 // [16] The settings store reads "set.ini" here (LoadSettings), then the
 // start page is chosen from the watch list.
-void LoadSettingsStep(MainWindowState& /*state*/) {}
+// Hooks still to be filled: the interface language (language selection),
+// the auto-start entry (tray and auto-run), starting the watches (watch
+// processing).
+void LoadSettingsStep(MainWindowState& state) {
+  std::string folder = ConfigFolder();
+  EnsureFolder(folder);
+  state.settings = std::make_unique<Settings>(folder + "set.ini", &state.logs);
+  std::vector<std::string> codes;
+  for (const DestinationFormat& format : state.destination_formats.Entries()) {
+    codes.push_back(format.code);
+  }
+  state.settings->SetFormatCodes(std::move(codes));
+  state.settings->SetTextDelimitedCount(static_cast<int>(engine::TextDelimitedItems().size()));
+  state.settings->LoadSettings();
+}
 
 // [17] The settings store writes the selected destination format here.
-void SaveSelectedDestinationFormat(MainWindowState& /*state*/) {}
+void SaveSelectedDestinationFormat(MainWindowState& state) {
+  if (state.settings) {
+    state.settings->SaveDestinationFormat();
+  }
+}
 
 // [18] Outside a command-line run the window installs its minimise-to-tray
 // handling here.
@@ -152,6 +171,9 @@ void WriteLogFilesStep(MainWindowState& state) {
 
 // [7] The settings store is flushed and closed here as well.
 int FreeListsAndNoteErrors(MainWindowState& state) {
+  if (state.settings) {
+    state.settings->Flush();
+  }
   auto errors = static_cast<int>(
       std::min<size_t>(state.logs.batch_errors().size(), static_cast<size_t>(kHighestExitCode)));
   state.logs.ClearBatchErrors();
@@ -185,8 +207,14 @@ void HoldForTestsWhenAsked() {
   std::fflush(stdout);
 }
 
-// The conversion of the command line fills this.
-void RunCommandLineConversion(MainWindowState& /*state*/) {}
+// [Timer1] The command-line run: parameters, the one row, the batch.
+void RunCommandLineConversion(MainWindowState& state) {
+  if (!state.settings) {
+    return;
+  }
+  RunCommandLine(state.arguments, {state.logs, *state.settings, state.destination_formats,
+                                   state.manual_list, state.options});
+}
 
 }  // namespace
 

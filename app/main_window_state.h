@@ -20,11 +20,15 @@
 // Thread: main thread only.
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/run_mode.h"
+#include "app/settings.h"
+#include "engine/conversion_options.h"
 #include "jobs/destination_formats.h"
+#include "jobs/manual_list.h"
 #include "platform/named_lock.h"
 #include "support/logs.h"
 
@@ -56,7 +60,12 @@ struct MainWindowState {
   std::string caption;                         // [11]
   std::string application_kind;                // [12]
   DestinationFormatTable destination_formats;  // [15]
-  bool timer1_enabled = false;                 // [18] the command-line run is due
+  std::unique_ptr<Settings> settings;          // [16] set.ini; null in an automation start
+  // The manual list; a command-line run puts its one row here.
+  ManualList manual_list;
+  // The values of the option panels, from which every request block is built.
+  engine::ConversionOptions options;
+  bool timer1_enabled = false;  // [18] the command-line run is due
 
   // Set during a batch by a click; the batch driver reads it.
   bool stop_requested = false;

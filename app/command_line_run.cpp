@@ -1,0 +1,138 @@
+#include "app/command_line_run.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QUrl>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+
+#include "app/command_line.h"
+#include "app/settings.h"
+#include "platform/folders.h"
+#include "support/logs.h"
+#include "util/file_list.h"
+#include "util/files.h"
+#include "util/translate.h"
+
+namespace quillon {
+namespace {
+
+std::string CurrentFolder() {
+  std::error_code ec;
+  std::string folder = std::filesystem::current_path(ec).string();
+  return ec ? std::string("/") : folder;
+}
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void LogsBatchLog::AddLogLine(const std::string& line) {
+  logs_.AddLogLine(line);
+}
+void LogsBatchLog::ReportError(const std::string& message) {
+  logs_.ReportError(message);
+}
+void LogsBatchLog::WriteLogFiles() {
+  logs_.WriteLogFiles();
+}
+void LogsBatchLog::ClearBatchErrors() {
+  logs_.ClearBatchErrors();
+}
+std::string LogsBatchLog::TimeText() {
+  return logs_.TimeText();
+}
+
+std::string HelpFaqUrl() {
+  QUrl url = QUrl::fromLocalFile(QString::fromStdString(ResourceFolder() + "help.htm"));
+  url.setFragment(QStringLiteral("Faq"));
+  return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+void OpenHelpAtFaq() {
+  std::string url = HelpFaqUrl();
+  // The opener hands the page to a browser and may live as long as it does:
+  // started on its own, it never holds up the end of this run.
+  if (DisplayAvailable() &&
+      QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(url)})) {
+    return;
+  }
+  std::fprintf(stderr, "%s\n", url.c_str());
+  std::fflush(stderr);
+}
+
+void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget target) {
+  CommandLineRequest start;
+  start.format_index = target.settings.destination_format_index();
+  start.options = target.options;
+  start.options.text_delimited_index = target.settings.text_delimited_index();
+
+  CommandLineRequest request = ParseCommandLine(args, target.formats, start, CurrentFolder());
+  // The options reach the controls as they were read, also when a mistake
+  // ended the reading early; set.ini keeps what the user chose last.
+  target.settings.SelectDestinationFormat(request.format_index);
+  target.settings.SelectTextDelimited(request.options.text_delimited_index);
+  target.options = request.options;
+  if (request.ended_early()) {
+    for (const std::string& error : request.errors) {
+      target.logs.ReportError(error);
+    }
+    return;
+  }
+
+  std::string exclude_words = request.exclude_words;
+  if (request.exclude_file_given) {
+    std::string content;
+    if (ReadFileSkippingBom(request.exclude_file, content)) {
+      exclude_words = content;
+    }
+  }
+  AddFileRow(target.manual_list.list(), true, request.source_folder, request.sub_folders,
+             exclude_words, request.mask, request.DestinationText());
+
+  if (request.show_help) {
+    OpenHelpAtFaq();
+    return;
+  }
+
+  LogsBatchLog batch_log(target.logs);
+  std::unique_ptr<BatchDriver> own_driver;
+  BatchDriver* driver = target.driver;
+  if (driver == nullptr) {
+    own_driver = std::make_unique<BatchDriver>(batch_log);
+    driver = own_driver.get();
+  }
+  const DestinationFormatTable& formats = target.formats;
+  Settings& settings = target.settings;
+  engine::ConversionOptions& options = target.options;
+  driver->SetChoicesSource([&formats, &settings, &options] {
+    BatchChoices choices;
+    choices.options = options;
+    choices.options.text_delimited_index = settings.text_delimited_index();
+    choices.format_index = settings.destination_format_index();
+    choices.format_code = formats.Code(choices.format_index);
+    choices.extension = formats.Extension(choices.format_index);
+    choices.delete_source = settings.delete_source();
+    return choices;
+  });
+  driver->ClearStopRequest();
+  try {
+    driver->RunBatch(target.manual_list);
+  } catch (const std::exception& e) {
+    target.logs.ReportError(TrFormat("Error, reason is %s", {std::string(e.what())}));
+  }
+}
+
+}  // namespace quillon
