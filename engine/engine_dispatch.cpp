@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <exception>
+#include <thread>
 
 #include "engine/legacy_preconvert.h"
 #include "engine/plugin_macros.h"
@@ -16,6 +18,7 @@
 #include "engine/word_calls.h"
 #include "engine/word_connection.h"
 #include "engine/work_folder.h"
+#include "util/files.h"
 #include "util/translate.h"
 
 namespace quillon::engine {
@@ -162,7 +165,19 @@ struct BracketFreeCopy {
   bool created = false;
 };
 
+// Another program still writing the source would leave a torn copy; wait a
+// while for it, but never without end (a file held open for good must not
+// stop a whole run).
+void WaitWhileLocked(const std::string& source) {
+  constexpr int kMaxWaits = 60;
+  for (int waited = 0; waited < kMaxWaits && IsFileLocked(source) && !ApplicationTerminating();
+       ++waited) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+}
+
 BracketFreeCopy MakeBracketFreeCopy(const std::string& source, const std::string& destination) {
+  WaitWhileLocked(source);
   const std::string plain = ReplaceBracketsInName(source);
   const std::size_t slash = plain.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : plain.substr(0, slash + 1);

@@ -30,7 +30,8 @@ bool RecoverAnyTypeFlag();
 // a file of the user's: when that name is taken (or is the destination) the
 // copy is named "~N~" plus that name, N counting from 1 to a free name,
 // and only a copy this call made is deleted afterwards, however the
-// conversion ends.
+// conversion ends. While another program holds the source open for writing
+// the copy waits for it, at most a minute.
 //
 // Returns true exactly when error_text (cleared first) is empty at the end.
 // Automation errors while reading the version or removing protection, and a
@@ -47,7 +48,8 @@ bool ConvertDocument(const std::string& source, const std::string& destination,
 // at the start of the save stage, and from there on a failure leaves no
 // destination file; a failure before (missing destination folder, no word
 // processor, opening fails) leaves it untouched. The source is never
-// written unless the request block asks for "runpluginsave".
+// written unless the request block asks for "runpluginsave" or the
+// destination is the source itself (however the two paths are spelled).
 bool RunConversion(const std::string& source, const std::string& destination,
                    const std::string& format_code, const std::string& request_block,
                    std::string& error_text);

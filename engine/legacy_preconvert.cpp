@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "engine/process_runner.h"
+#include "platform/folders.h"
 #include "util/translate.h"
 
 namespace quillon::engine {
@@ -26,16 +27,6 @@ std::mutex& FolderLock() {
 std::string& ChosenFolder() {
   static std::string folder;
   return folder;
-}
-
-std::string ExecutableFolder() {
-  char buffer[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) {
-    return "./";
-  }
-  std::string path(buffer, static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/') + 1);
 }
 
 bool IsBlankOrControl(char c) {
@@ -71,8 +62,7 @@ std::string EngineFileFolder() {
   if (!ChosenFolder().empty()) {
     return ChosenFolder();
   }
-  static const std::string executable_folder = ExecutableFolder();
-  return executable_folder;
+  return ResourceFolder();
 }
 
 void SetEngineFileFolder(const std::string& folder) {

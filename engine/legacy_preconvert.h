@@ -17,8 +17,8 @@ inline constexpr char kLegacyConverterName[] = "wordcnv.dll";
 bool IsLegacyExtension(const std::string& lower_extension);
 
 // The folder the engine looks up its side files in (the converter program,
-// "plugin.bas"), with a trailing "/": the program's side-file folder unless
-// SetEngineFileFolder chose another one (tests do).
+// "plugin.bas"), with a trailing "/": the program's side-file folder
+// (ResourceFolder) unless SetEngineFileFolder chose another one (tests do).
 std::string EngineFileFolder();
 void SetEngineFileFolder(const std::string& folder);  // empty: back to the default
 

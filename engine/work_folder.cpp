@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "util/files.h"
 
 namespace quillon::engine {
 namespace {
@@ -40,17 +41,8 @@ bool IsOwnFolder(const std::string& folder) {
 }  // namespace
 
 std::string TemporaryFolder() {
-  std::string folder;
-  const char* tmpdir = std::getenv("TMPDIR");
-  if (tmpdir != nullptr && *tmpdir != '\0') {
-    folder = tmpdir;
-  } else {
-    folder = "/tmp";
-  }
-  if (folder.back() != '/') {
-    folder += '/';
-  }
-  return folder;
+  const std::string folder = TempFolder();
+  return folder.empty() ? std::string("/tmp/") : folder;
 }
 
 std::string WorkFolder() {

@@ -9,8 +9,8 @@
 
 namespace quillon::engine {
 
-// The user's temporary folder with a trailing "/": $TMPDIR when set and not
-// empty, else "/tmp/".
+// The user's temporary folder with a trailing "/" (TempFolder), or "/tmp/"
+// when that is not an existing folder.
 std::string TemporaryFolder();
 
 // The work folder with a trailing "/", created (with missing parents) when

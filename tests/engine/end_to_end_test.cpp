@@ -157,7 +157,10 @@ TEST_P(EndToEndTest, EverySaveFormatByteForByte) {
             ReadFile(std::string(QUILLON_TEST_DATA_DIR) + "/engine/" + sample.file));
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, EndToEndTest, ::testing::Values(Sample{"sample.rtf", 60, 1252}),
+INSTANTIATE_TEST_SUITE_P(Samples, EndToEndTest,
+                         ::testing::Values(Sample{"sample.docx", 60, 65001},
+                                           Sample{"sample.rtf", 60, 1252},
+                                           Sample{"sample.html", 80, 65001}),
                          [](const ::testing::TestParamInfo<Sample>& info) {
                            std::string name = info.param.file;
                            name[name.find('.')] = '_';

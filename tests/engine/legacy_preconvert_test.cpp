@@ -92,7 +92,7 @@ class WorkFolderTest : public ::testing::Test {
     const char* old = std::getenv("TMPDIR");
     had_tmpdir_ = old != nullptr;
     old_tmpdir_ = old != nullptr ? old : "";
-    ::setenv("TMPDIR", (temp_.path() + "/deeper/tmp").c_str(), 1);
+    ::setenv("TMPDIR", temp_.path().c_str(), 1);
   }
   void TearDown() override {
     if (had_tmpdir_) {
@@ -107,7 +107,7 @@ class WorkFolderTest : public ::testing::Test {
 };
 
 TEST_F(WorkFolderTest, CreatedOnDemandAndKeepsTheFileName) {
-  const std::string expected = temp_.path() + "/deeper/tmp/~Quillon/";
+  const std::string expected = temp_.path() + "/~Quillon/";
   EXPECT_EQ(TempWorkPath("/some/where/report.final.doc"), expected + "report.final.doc");
   struct stat info {};
   ASSERT_EQ(::stat(expected.c_str(), &info), 0);
@@ -116,11 +116,9 @@ TEST_F(WorkFolderTest, CreatedOnDemandAndKeepsTheFileName) {
 }
 
 TEST_F(WorkFolderTest, NeverWritesThroughAPlantedLink) {
-  const std::string base = temp_.path() + "/deeper/tmp/";
+  const std::string base = temp_.path() + "/";
   const std::string elsewhere = temp_.path() + "/elsewhere";
   ::mkdir(elsewhere.c_str(), 0700);
-  ::mkdir((temp_.path() + "/deeper").c_str(), 0700);
-  ::mkdir(base.c_str(), 0700);
   ASSERT_EQ(::symlink(elsewhere.c_str(), (base + "~Quillon").c_str()), 0);
   EXPECT_EQ(WorkFolder(), base + "~Quillon-" + std::to_string(::getuid()) + "/");
 }
