@@ -2,6 +2,7 @@
 // the way a conversion run starts it, with every output checked byte by
 // byte: line ends, byte-order mark and code page.
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -91,7 +92,9 @@ struct Sample {
   int source_code_page;      // what the source-character-set format writes in
 };
 
-class EndToEndTest : public ::testing::TestWithParam<Sample> {
+// One engine server for the test suite, started by the first conversion
+// and quit at the end.
+class EngineServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     engine_ = std::string(QUILLON_BIN_DIR) + "/quillon-engine";
@@ -124,8 +127,10 @@ class EndToEndTest : public ::testing::TestWithParam<Sample> {
   static TempDir* runtime_;
 };
 
-std::string EndToEndTest::engine_;
-TempDir* EndToEndTest::runtime_ = nullptr;
+std::string EngineServerTest::engine_;
+TempDir* EngineServerTest::runtime_ = nullptr;
+
+class EndToEndTest : public EngineServerTest, public ::testing::WithParamInterface<Sample> {};
 
 TEST_P(EndToEndTest, EverySaveFormatByteForByte) {
   const Sample& sample = GetParam();
@@ -166,6 +171,79 @@ INSTANTIATE_TEST_SUITE_P(Samples, EndToEndTest,
                            name[name.find('.')] = '_';
                            return name;
                          });
+
+class CorpusEndToEndTest : public EngineServerTest {
+ protected:
+  void SetUp() override {
+    EngineServerTest::SetUp();
+    if (quillon::testing::CorpusDir().empty()) {
+      GTEST_SKIP() << "the shared corpus folder is absent";
+    }
+    old_tmpdir_ = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+    ::setenv("TMPDIR", work_.path().c_str(), 1);
+    ::mkdir(dir_.File("out").c_str(), 0755);
+  }
+  void TearDown() override {
+    if (old_tmpdir_.empty()) {
+      ::unsetenv("TMPDIR");
+    } else {
+      ::setenv("TMPDIR", old_tmpdir_.c_str(), 1);
+    }
+  }
+  std::string Corpus(const std::string& name) {
+    return quillon::testing::CorpusDir() + "/doc/" + name;
+  }
+  bool WorkFolderIsEmpty() {
+    const std::string folder = work_.File("~Quillon");
+    DIR* entries = ::opendir(folder.c_str());
+    if (entries == nullptr) {
+      return true;
+    }
+    int count = 0;
+    while (const dirent* entry = ::readdir(entries)) {
+      count += entry->d_name[0] != '.';
+    }
+    ::closedir(entries);
+    return count == 0;
+  }
+
+  TempDir dir_;
+  TempDir work_;
+  std::string old_tmpdir_;
+};
+
+TEST_F(CorpusEndToEndTest, DocTakesTheRtfRoadAndCleansUp) {
+  const std::string destination = dir_.File("out/test05.txt");
+  std::string error;
+  ASSERT_TRUE(ConvertDocument(Corpus("nwe__test05.doc"), destination, "2",
+                              "\r\ntextdelimit=0\r\n\r\n", error))
+      << error;
+  EXPECT_EQ(ReadFile(destination).rfind("This is a simple file created with Word 97-SR2.\r\n", 0),
+            0u)
+      << ReadFile(destination);
+  EXPECT_TRUE(WorkFolderIsEmpty());
+}
+
+TEST_F(CorpusEndToEndTest, PasswordFromTheBlockAndRecoveryAfterAFailedOpen) {
+  const std::string source = Corpus("tika__testWORD_protected_passtika.doc");
+  const std::string destination = dir_.File("out/protected.txt");
+  WriteFile(destination, "earlier result");
+  std::string error;
+  // Without the password the placeholder is tried, the open fails, the
+  // started server is quit and the old result stays.
+  EXPECT_FALSE(ConvertDocument(source, destination, "7", "\r\ntextdelimit=0\r\n\r\n", error));
+  EXPECT_NE(error, "");
+  EXPECT_EQ(ReadFile(destination), "earlier result");
+  EXPECT_EQ(WordApplication(), nullptr);
+  // The next conversion starts a new server.
+  ASSERT_TRUE(ConvertDocument(source, destination, "7",
+                              "\r\nopenpassword=tika\r\ntextdelimit=0\r\n\r\n", error))
+      << error;
+  const std::string text = ReadFile(destination);
+  ASSERT_GT(text.size(), 2u);
+  EXPECT_EQ(text.substr(0, 2), "\xFF\xFE");
+  EXPECT_EQ(text.size() % 2, 0u);
+}
 
 }  // namespace
 }  // namespace quillon::engine
