@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
 
   QCoreApplication app(argc, argv);
   MainWindowState state(args);
-  SetUp(state);
+  SetUpMainWindow(state);
   if (state.timer1_enabled) {
     QTimer::singleShot(1, &app, [&state] {
       Timer1Timer(state);
@@ -74,5 +74,5 @@ int main(int argc, char** argv) {
     QuitOnTerminationSignals(app);
   }
   app.exec();
-  return ShutDown(state);
+  return ShutDownMainWindow(state);
 }

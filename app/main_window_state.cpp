@@ -221,7 +221,7 @@ void RunCommandLineConversion(MainWindowState& state) {
 MainWindowState::MainWindowState(std::vector<std::string> start_arguments)
     : arguments(std::move(start_arguments)), run_mode(DetermineRunMode(arguments)) {}
 
-void SetUp(MainWindowState& state) {
+void SetUpMainWindow(MainWindowState& state) {
   state.completed_steps.clear();
   auto step = [&state](int number, void (*run)(MainWindowState&)) {
     run(state);
@@ -258,7 +258,7 @@ void Timer1Timer(MainWindowState& state) {
   RunCommandLineConversion(state);
 }
 
-int ShutDown(MainWindowState& state) {
+int ShutDownMainWindow(MainWindowState& state) {
   StoreInterfaceLanguage(state);                  // 1
   SaveWatchList(state);                           // 2
   StopAllWatches(state);                          // 3

@@ -2,14 +2,14 @@
 // The long-lived state of the main window and the two fixed sequences that
 // build it up at start and take it down at the end.
 //
-// SetUp and ShutDown run their numbered steps in one fixed order; every step
+// SetUpMainWindow and ShutDownMainWindow run their numbered steps in one fixed order; every step
 // is a function of its own in main_window_state.cpp. Steps whose feature is
 // not built yet are empty and say what fills them: a feature joins the
 // start-up by filling its step, never by a call elsewhere.
 //
-// Life of a process: MainWindowState state(args); SetUp(state); then, when
+// Life of a process: MainWindowState state(args); SetUpMainWindow(state); then, when
 // state.timer1_enabled, Timer1Timer(state) once the event loop runs; at the
-// end ShutDown(state), whose result is the process exit code.
+// end ShutDownMainWindow(state), whose result is the process exit code.
 //
 // Test hook: when QUILLON_TEST_HOLD_MS is set to a number of milliseconds,
 // Timer1Timer writes "hold-start <ns>" to standard output, sleeps that long
@@ -76,7 +76,7 @@ struct MainWindowState {
 
 // The set-up sequence of the main window. In a command-line run it waits
 // (without a time limit) for the command-line lock before it goes on.
-void SetUp(MainWindowState& state);
+void SetUpMainWindow(MainWindowState& state);
 
 // The command-line run, once, as soon as the event loop runs.
 void Timer1Timer(MainWindowState& state);
@@ -84,6 +84,6 @@ void Timer1Timer(MainWindowState& state);
 // The shut-down sequence. Returns the process exit code: the number of lines
 // in BatchErrors, held at 255 (a larger count would wrap around and could
 // read as success).
-int ShutDown(MainWindowState& state);
+int ShutDownMainWindow(MainWindowState& state);
 
 }  // namespace quillon
