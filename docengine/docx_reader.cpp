@@ -440,6 +440,8 @@ class DocxParser {
   std::map<std::string, std::string> endnote_marks_;
   std::map<std::string, Note> footnote_bodies_;
   std::map<std::string, Note> endnote_bodies_;
+  std::vector<std::string> footnote_part_order_;
+  std::vector<std::string> endnote_part_order_;
   std::vector<std::string> footnote_order_;
   std::vector<std::string> endnote_order_;
   int footnote_count_ = 0;
@@ -827,7 +829,9 @@ void DocxParser::LoadNotes(const pugi::xml_node& root, bool endnotes) {
     Note note;
     fields_.clear();
     ParseBlocks(n, note.blocks, Context{}, 1);
-    (endnotes ? endnote_bodies_ : footnote_bodies_)[AttrText(n, "id")] = std::move(note);
+    const std::string id = AttrText(n, "id");
+    (endnotes ? endnote_part_order_ : footnote_part_order_).push_back(id);
+    (endnotes ? endnote_bodies_ : footnote_bodies_)[id] = std::move(note);
   }
 }
 
@@ -1487,8 +1491,15 @@ ReadResult DocxParser::Parse(std::string_view data) {
       target.push_back(std::move(it->second));
       bodies.erase(it);
     }
-    for (auto& [id, note] : bodies)
-      target.push_back(std::move(note));
+    for (const std::string& id : endnotes ? endnote_part_order_ : footnote_part_order_) {
+      auto it = bodies.find(id);
+      if (it == bodies.end())
+        continue;
+      // Numbered on after the referenced ones, as the note would be.
+      it->second.mark = NoteMark(endnotes, id, false);
+      target.push_back(std::move(it->second));
+      bodies.erase(it);
+    }
   };
   collect(false);
   collect(true);

@@ -247,7 +247,7 @@ class HtmlBuilder {
   }
 
   bool Build(xmlNode* root) {
-    FindHead(root, 0);
+    FindHead(root->children, 0);
     Walk(root, 0);
     Flush();
     return !too_large_;
@@ -507,9 +507,19 @@ class HtmlBuilder {
     if (has_lang)
       lang_stack_.push_back(LcidFromLanguageTag(lang_attr));
 
+    const std::string style = StyleWithoutBlanks(node);
+    // Blanks that a style keeps are kept as in preformatted text.
+    const bool keep_spaces = style.find("white-space:pre") != std::string::npos;
+    if (keep_spaces)
+      ++pre_depth_;
     if (name == "br") {
       pending_space_ = false;
       AddRaw("\n");
+    } else if (style.find("mso-tab-count:") != std::string::npos) {
+      // Word-saved pages write a tab as blanks in a span that says so.
+      const int count = std::max(1, std::atoi(style.c_str() + style.find("mso-tab-count:") + 14));
+      pending_space_ = false;
+      AddRaw(std::string(static_cast<std::size_t>(std::min(count, 64)), '\t'));
     } else if (name == "table") {
       WalkTable(node, depth);
     } else if (name == "ul" || name == "ol") {
@@ -554,6 +564,8 @@ class HtmlBuilder {
     } else {
       WalkChildren(node, depth);
     }
+    if (keep_spaces)
+      --pre_depth_;
     if (has_lang)
       lang_stack_.pop_back();
   }

@@ -1,0 +1,129 @@
+// Saving a document model as an HTML page.
+
+#include <fstream>
+#include <string>
+
+#include "docengine/html_reader.h"
+
+namespace quillon::docengine {
+
+namespace {
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\n':
+        out += "<br>";
+        break;
+      case '\f':
+        out += "<br style=\"page-break-before:always\">";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+void AppendBlocks(std::string& out, const std::vector<Block>& blocks, int depth);
+
+void AppendParagraph(std::string& out, const Paragraph& para, std::string_view lead = {}) {
+  // Runs of blanks and tabs are part of the text; the page keeps them.
+  out += "<p style=\"white-space:pre-wrap\">";
+  AppendEscaped(out, lead);
+  if (!para.list_label.empty()) {
+    AppendEscaped(out, para.list_label);
+    out += "&#9;";
+  }
+  for (const Run& run : para.runs) {
+    if (run.hidden || run.deleted || run.field_code)
+      continue;
+    // Tabs would collapse into a blank; the character reference keeps them.
+    std::size_t start = 0;
+    while (start < run.text.size()) {
+      const std::size_t tab = run.text.find('\t', start);
+      AppendEscaped(out, std::string_view(run.text).substr(start, tab - start));
+      if (tab == std::string::npos)
+        break;
+      out += "&#9;";
+      start = tab + 1;
+    }
+  }
+  out += "</p>\n";
+}
+
+void AppendBlocks(std::string& out, const std::vector<Block>& blocks, int depth) {
+  for (const Block& block : blocks) {
+    if (!block.is_table()) {
+      AppendParagraph(out, block.paragraph);
+      continue;
+    }
+    if (depth > 64)
+      continue;
+    out += "<table border=\"1\">\n";
+    for (const TableRow& row : block.table->rows) {
+      out += "<tr>";
+      for (const TableCell& cell : row.cells) {
+        out += "<td>\n";
+        AppendBlocks(out, cell.blocks, depth + 1);
+        out += "</td>";
+      }
+      out += "</tr>\n";
+    }
+    out += "</table>\n";
+  }
+}
+
+void AppendNotes(std::string& out, const std::vector<Note>& notes) {
+  for (const Note& note : notes) {
+    for (std::size_t i = 0; i < note.blocks.size(); ++i) {
+      const Block& block = note.blocks[i];
+      if (i == 0 && !block.is_table()) {
+        AppendParagraph(out, block.paragraph, note.mark.empty() ? note.mark : note.mark + " ");
+      } else {
+        AppendBlocks(out, {block}, 1);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool SaveAsHtml(const Document& doc, const std::string& path, std::string& error) {
+  std::string out = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>";
+  AppendEscaped(out, doc.properties.title);
+  out += "</title>\n</head>\n<body>\n";
+  AppendBlocks(out, doc.body, 0);
+  if (!doc.footnotes.empty() || !doc.endnotes.empty()) {
+    out += "<hr>\n";
+    AppendNotes(out, doc.footnotes);
+    AppendNotes(out, doc.endnotes);
+  }
+  out += "</body>\n</html>\n";
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    error = "The file \"" + path + "\" cannot be written.";
+    return false;
+  }
+  file.write(out.data(), static_cast<std::streamsize>(out.size()));
+  file.close();
+  if (!file) {
+    error = "The file \"" + path + "\" cannot be written.";
+    return false;
+  }
+  error.clear();
+  return true;
+}
+
+}  // namespace quillon::docengine
