@@ -180,21 +180,11 @@ IoResult ReceiveFrame(int fd, std::string& buffer, std::string& payload, Clock::
   while (true) {
     if (protocol::TakeFrame(buffer, payload))
       return IoResult::kDone;
-    char chunk[65536];
-    const ssize_t n = recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
-    if (n > 0) {
-      buffer.append(chunk, static_cast<std::size_t>(n));
-      continue;
-    }
-    if (n == 0)
-      return IoResult::kClosed;
-    if (errno == EINTR)
-      continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK)
-      return IoResult::kClosed;
+    // Waiting first: right after a request the answer is rarely there yet,
+    // and a read that fails would cost a system call per round trip.
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0)
+    if (left.count() < 0)
       return IoResult::kTimeout;
     const bool may_pump = pump && PumpAvailable();
     long long wait = left.count() + 1;
@@ -202,8 +192,22 @@ IoResult ReceiveFrame(int fd, std::string& buffer, std::string& payload, Clock::
       wait = std::min<long long>(wait, kPumpSliceMs);
     pollfd p{fd, POLLIN, 0};
     const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(wait, INT_MAX)));
-    if (ready == 0 && may_pump)
-      RunPumpOnce();
+    if (ready < 0 && errno != EINTR)
+      return IoResult::kClosed;
+    if (ready <= 0) {
+      if (ready == 0 && may_pump)
+        RunPumpOnce();
+      continue;
+    }
+    char chunk[65536];
+    const ssize_t n = recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
+    if (n > 0) {
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      return IoResult::kClosed;
+    } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+      return IoResult::kClosed;
+    }
   }
 }
 
@@ -300,7 +304,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (io == IoResult::kTimeout) {
       Drop("The automation server did not answer \"" + std::string(name) + "\" within " +
-           DescribeLimit(limit) + "; it was stopped");
+           DescribeLimit(limit) +
+           (started_ > 0 ? "; it was stopped" : "; the connection to it was dropped"));
       KillStartedServer();
       throw AutomationError(dead_reason_);
     }

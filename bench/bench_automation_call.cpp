@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,9 +33,12 @@ class Leaf : public Object {
 class Root : public Object {
  public:
   Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
-    if (kind == CallKind::kGet && NameEquals(name, "Version")) return Variant("16.0");
-    if (NameEquals(name, "Open")) return Variant(args.Named("ReadOnly") != nullptr);
-    if (NameEquals(name, "Child")) return Variant(ObjectPtr(std::make_shared<Leaf>()));
+    if (kind == CallKind::kGet && NameEquals(name, "Version"))
+      return Variant("16.0");
+    if (NameEquals(name, "Open"))
+      return Variant(args.Named("ReadOnly") != nullptr);
+    if (NameEquals(name, "Child"))
+      return Variant(ObjectPtr(std::make_shared<Leaf>()));
     return Variant();
   }
 };
@@ -58,7 +62,8 @@ struct ServerProcess {
     }
     for (int i = 0; i < 2000 && root == nullptr; ++i) {
       root = AttachAutomationObject(kClass);
-      if (root == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (root == nullptr)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (root == nullptr) {
       std::fprintf(stderr, "the benchmark server did not come up\n");
@@ -84,7 +89,8 @@ ServerProcess& Server() {
 
 void BM_PropertyGet(benchmark::State& state) {
   Object& root = *Server().root;
-  for (auto _ : state) benchmark::DoNotOptimize(root.Get("Version"));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(root.Get("Version"));
 }
 BENCHMARK(BM_PropertyGet);
 
@@ -94,7 +100,8 @@ void BM_CallWithNamedArguments(benchmark::State& state) {
   args.named = {{"FileName", Variant("/home/user/documents/report of the year.doc")},
                 {"ReadOnly", Variant(true)},
                 {"PasswordDocument", Variant("xx")}};
-  for (auto _ : state) benchmark::DoNotOptimize(root.Call("Open", args));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(root.Call("Open", args));
 }
 BENCHMARK(BM_CallWithNamedArguments);
 
@@ -106,6 +113,37 @@ void BM_ObjectReturnedAndReleased(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ObjectReturnedAndReleased);
+
+// The floor under every call: one byte there and back over a Unix socket
+// pair between two processes, with no protocol at all.
+void BM_RawSocketPingPong(benchmark::State& state) {
+  int pair[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) {
+    state.SkipWithError("socketpair failed");
+    return;
+  }
+  const pid_t echo = fork();
+  if (echo == 0) {
+    close(pair[0]);
+    char byte;
+    while (read(pair[1], &byte, 1) == 1) {
+      if (write(pair[1], &byte, 1) != 1)
+        break;
+    }
+    _exit(0);
+  }
+  close(pair[1]);
+  char byte = 'x';
+  for (auto _ : state) {
+    if (write(pair[0], &byte, 1) != 1 || read(pair[0], &byte, 1) != 1) {
+      state.SkipWithError("echo process gone");
+      break;
+    }
+  }
+  close(pair[0]);
+  waitpid(echo, nullptr, 0);
+}
+BENCHMARK(BM_RawSocketPingPong);
 
 }  // namespace
 
