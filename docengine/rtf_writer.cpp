@@ -126,6 +126,7 @@ class RtfWriter {
       return;
     }
     out_ += "{";
+    const std::size_t start = out_.size();
     if (run.lang != 0)
       out_ += "\\lang" + std::to_string(run.lang);
     if (run.lang_fe != 0)
@@ -136,7 +137,9 @@ class RtfWriter {
       out_ += "\\deleted";
     if (run.inserted)
       out_ += "\\revised";
-    out_ += " ";
+    // The blank ends the last control word; without one it would be text.
+    if (out_.size() > start)
+      out_ += " ";
     AppendEscaped(run.text, out_);
     out_ += "}";
   }

@@ -80,6 +80,8 @@ void AppendNotes(const std::vector<Note>& notes, std::string& out) {
     if (!note.mark.empty()) {
       out += note.mark;
       out.push_back(' ');
+      // The note's own copy of its mark is usually followed by a blank.
+      text.erase(0, text.find_first_not_of(' '));
     }
     if (text.empty())
       text = "\r\n";
