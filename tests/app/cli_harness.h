@@ -1,0 +1,139 @@
+#pragma once
+// Runs the built `quillon` program the way a script does, in a private
+// world: its own state folder (QUILLON_HOME), its own runtime folder (so it
+// starts its own word-processor server and takes its own lock), no display,
+// a pinned UTF-8 locale, and a working folder of its own.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace quillon::testing {
+
+struct CliResult {
+  int exit_code = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+class CliHarness {
+ public:
+  CliHarness() {
+    std::filesystem::create_directories(Work());
+    std::filesystem::create_directories(dir_.File("run"));
+    ::chmod(dir_.File("run").c_str(), 0700);
+  }
+
+  static std::string BinDir() { return QUILLON_BIN_DIR; }
+  static std::string Program() { return BinDir() + "/quillon"; }
+  // Empty when both programs are built; else what is missing.
+  static std::string Missing() {
+    for (const char* name : {"/quillon", "/quillon-engine"}) {
+      if (::access((BinDir() + name).c_str(), X_OK) != 0) {
+        return BinDir() + name + " is not built";
+      }
+    }
+    return {};
+  }
+
+  const std::string& Root() const { return dir_.path(); }
+  std::string Home(const std::string& file = "") const { return dir_.File("home/" + file); }
+  std::string Work(const std::string& file = "") const { return dir_.File("work/" + file); }
+
+  // Copies a corpus document (path below the corpus folder) to `relative`
+  // below the working folder.
+  void CopyCorpus(const std::string& corpus_file, const std::string& relative) const {
+    std::filesystem::path to(Work(relative));
+    std::filesystem::create_directories(to.parent_path());
+    std::filesystem::copy_file(CorpusDir() + "/" + corpus_file, to,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+
+  CliResult Run(const std::vector<std::string>& args) const { return RunIn(Work(), args); }
+
+  CliResult RunIn(const std::string& folder, const std::vector<std::string>& args) const {
+    std::string out_path = dir_.File("stdout.txt");
+    std::string err_path = dir_.File("stderr.txt");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int in = ::open("/dev/null", O_RDONLY);
+      if (out < 0 || err < 0 || in < 0 || ::chdir(folder.c_str()) != 0) {
+        ::_exit(126);
+      }
+      ::dup2(in, 0);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      ::setenv("QUILLON_HOME", Home().c_str(), 1);
+      ::setenv("XDG_RUNTIME_DIR", dir_.File("run").c_str(), 1);
+      ::setenv("LANG", "C.UTF-8", 1);
+      ::setenv("LC_ALL", "C.UTF-8", 1);
+      ::unsetenv("LANGUAGE");
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      std::vector<std::string> argv_strings = {Program()};
+      argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& s : argv_strings) {
+        argv.push_back(s.data());
+      }
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    CliResult result;
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+      result.exit_code = WEXITSTATUS(status);
+    }
+    result.out = ReadFile(out_path);
+    result.err = ReadFile(err_path);
+    return result;
+  }
+
+  // The lines of a CR LF file (empty when it is missing).
+  static std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::string content = ReadFile(path);
+    size_t start = 0;
+    while (start < content.size()) {
+      size_t end = content.find("\r\n", start);
+      if (end == std::string::npos) {
+        lines.push_back(content.substr(start));
+        break;
+      }
+      lines.push_back(content.substr(start, end - start));
+      start = end + 2;
+    }
+    return lines;
+  }
+
+  // Every regular file below `folder`, relative to it, sorted.
+  static std::vector<std::string> FilesBelow(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      if (it->is_regular_file()) {
+        files.push_back(std::filesystem::relative(it->path(), folder).string());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+ private:
+  TempDir dir_;
+};
+
+}  // namespace quillon::testing
