@@ -500,6 +500,13 @@ bool ParsePieceTable(std::string_view clx, bool word97, PieceTable& table) {
       }
       std::sort(table.pieces.begin(), table.pieces.end(),
                 [](const Piece& a, const Piece& b) { return a.cp_begin < b.cp_begin; });
+      // Overlapping pieces would make one position read twice (and a
+      // hostile table read the text many times over): keep the first.
+      std::vector<Piece> kept;
+      for (const Piece& p : table.pieces)
+        if (kept.empty() || p.cp_begin >= kept.back().cp_end)
+          kept.push_back(p);
+      table.pieces = std::move(kept);
       return true;
     } else {
       return false;
@@ -746,10 +753,11 @@ class ListNumberer {
     if (ilfo <= 0 || ilfo > static_cast<int>(lists_.overrides.size()) || ilvl < 0 || ilvl > 8)
       return {};
     const ListOverride& o = lists_.overrides[ilfo - 1];
-    const ListDef* def = nullptr;
-    for (const ListDef& d : lists_.defs)
-      if (d.lsid == o.lsid)
-        def = &d;
+    if (by_id_.empty())
+      for (const ListDef& d : lists_.defs)
+        by_id_.emplace(d.lsid, &d);
+    auto found = by_id_.find(o.lsid);
+    const ListDef* def = found == by_id_.end() ? nullptr : found->second;
     if (!def || def->levels.empty())
       return {};
     auto level_of = [&](int k) -> const Level* {
@@ -808,6 +816,7 @@ class ListNumberer {
   const Lists& lists_;
   std::map<std::int32_t, State> states_;
   std::map<int, bool> used_overrides_;
+  std::map<std::int32_t, const ListDef*> by_id_;
 };
 
 // ---------------------------------------------------------------------------
@@ -863,7 +872,12 @@ class DocParser {
   std::unique_ptr<ListNumberer> numberer_;
   std::map<std::int64_t, std::string> note_marks_;  // main-text position -> mark
   std::size_t text_chars_ = 0;
+  // Characters the stories may still load: each position once, plus a
+  // little for note marks. A damaged table of notes that names the same
+  // text again and again runs out of it.
+  std::uint64_t load_budget_ = 0;
   bool too_large_ = false;
+  bool damaged_ = false;
   int code_page_ = 1252;
 };
 
@@ -975,6 +989,12 @@ bool DocParser::LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& 
     too_large_ = true;
     return false;
   }
+  if (cp_end - cp_begin > 1 && static_cast<std::uint64_t>(cp_end - cp_begin) > load_budget_) {
+    damaged_ = true;
+    return false;
+  }
+  if (cp_end - cp_begin > 1)
+    load_budget_ -= static_cast<std::uint64_t>(cp_end - cp_begin);
   for (std::size_t pi = 0; pi < pieces_.pieces.size(); ++pi) {
     const Piece& p = pieces_.pieces[pi];
     std::int64_t a = std::max(cp_begin, p.cp_begin);
@@ -1259,6 +1279,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
   }
   BlockBuilder builder(out, std::max(1, options_.limits.max_depth));
   std::vector<bool> fields;  // per open field: still in its code part
+  int code_depth = 0;        // how many of them are
   std::size_t n = text.chars.size();
   std::size_t i = 0;
   bool at_note_start = story_kind == kNoteStory;
@@ -1288,20 +1309,27 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
           cached_piece = text.pieces[k];
         }
       }
-      bool in_code = std::find(fields.begin(), fields.end(), true) != fields.end();
+      bool in_code = code_depth > 0;
       if (c == 0x13) {
-        if (fields.size() < 1024)
+        if (fields.size() < 1024) {
           fields.push_back(true);
+          ++code_depth;
+        }
         continue;
       }
       if (c == 0x14) {
-        if (!fields.empty())
+        if (!fields.empty() && fields.back()) {
           fields.back() = false;
+          --code_depth;
+        }
         continue;
       }
       if (c == 0x15) {
-        if (!fields.empty())
+        if (!fields.empty()) {
+          if (fields.back())
+            --code_depth;
           fields.pop_back();
+        }
         continue;
       }
       std::string piece_text;
@@ -1591,6 +1619,7 @@ ReadResult DocParser::ReadWord97Or6() {
                                    ? kTooLargeMessage
                                    : kDamagedMessage);
 
+  load_budget_ = static_cast<std::uint64_t>(all) + 65536;
   if (w97) {
     ReadNotes(fib_.at(kPlcffndRef), fib_.at(kPlcffndTxt), ftn_begin, fib_.ccp_ftn, 0,
               doc_.footnotes, note_marks_);
@@ -1601,6 +1630,8 @@ ReadResult DocParser::ReadWord97Or6() {
   BuildStory(0, ccp_text, kMainStory, doc_.body);
   if (too_large_)
     return ReadResult::Failure(kTooLargeMessage);
+  if (damaged_)
+    return ReadResult::Failure(kDamagedMessage);
 
   ReadSummary();
   if (w97) {

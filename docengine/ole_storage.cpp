@@ -7,6 +7,7 @@
 #include <unicode/ucnv.h>
 
 #include <cstring>
+#include <mutex>
 
 namespace quillon::docengine::msdoc {
 
@@ -19,6 +20,22 @@ std::uint32_t Le32(std::string_view s, std::size_t at) {
     return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(s.data() + at);
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// libgsf reports damaged containers on standard error; a damaged file is an
+// ordinary failure here, reported through the read result instead.
+void SilenceLibraryWarnings() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    auto quiet = [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {};
+    // libgsf's container code also logs in the default domain.
+    for (const char* domain : {"libgsf:msole", "libgsf", static_cast<const char*>(nullptr)}) {
+      g_log_set_handler(domain,
+                        static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL |
+                                                    G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
+                        quiet, nullptr);
+    }
+  });
 }
 
 }  // namespace
@@ -45,6 +62,7 @@ std::unique_ptr<OleStorage> OleStorage::Open(std::string_view data, std::string&
     error = "not a compound file";
     return nullptr;
   }
+  SilenceLibraryWarnings();
   std::unique_ptr<OleStorage> storage(new OleStorage);
   storage->handles_ = std::make_unique<Handles>();
   storage->handles_->input = gsf_input_memory_new(reinterpret_cast<const guint8*>(data.data()),
