@@ -186,15 +186,31 @@ ReadResult RecoverText(std::string_view data, const OpenOptions& options, Docume
     // UTF-16 LE first: its ASCII letters would otherwise be taken one by
     // one and dropped as too short.
     std::size_t units = 0;
+    std::size_t ambiguous = 0;
+    std::size_t latin = 0;
+    std::size_t east_asian = 0;
     while (i + 2 * units + 1 < data.size()) {
-      char16_t u =
-          static_cast<char16_t>(static_cast<unsigned char>(data[i + 2 * units]) |
-                                (static_cast<unsigned char>(data[i + 2 * units + 1]) << 8));
+      const unsigned char lo = static_cast<unsigned char>(data[i + 2 * units]);
+      const unsigned char hi = static_cast<unsigned char>(data[i + 2 * units + 1]);
+      const char16_t u = static_cast<char16_t>(lo | (hi << 8));
       if (!IsPrintableUnit(u))
         break;
+      // Two printable ASCII bytes read as one Han character: more often
+      // plain single-byte text.
+      if (hi >= 0x20 && hi < 0x7F && lo >= 0x20 && lo < 0x7F)
+        ++ambiguous;
+      if (hi == 0)
+        ++latin;
+      if (u >= 0x3000)
+        ++east_asian;
       ++units;
     }
-    if (units >= kMinRun) {
+    // A run is UTF-16 when it is mostly Latin-1 letters, or wholly East
+    // Asian and not mostly pairs of ASCII letters; a mix is a misaligned
+    // read of single-byte text.
+    const bool utf16 =
+        units >= kMinRun && ambiguous * 2 < units && (latin * 2 >= units || east_asian == units);
+    if (utf16) {
       for (std::size_t k = 0; k < units; ++k) {
         char16_t u = static_cast<char16_t>(static_cast<unsigned char>(data[i + 2 * k]) |
                                            (static_cast<unsigned char>(data[i + 2 * k + 1]) << 8));
