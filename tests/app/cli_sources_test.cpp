@@ -123,8 +123,8 @@ TEST_F(CliSourcesTest, ExcludeWordsFromTheCommandLineOrAFileSkipMatchingPaths) {
   CliHarness second;
   MakeTree(second);
   WriteFile(second.Work("exclude.txt"), "\xEF\xBB\xBFsimple\r\nsecond\r\n");
-  run = second.Run({"/s", "/e:first", "/ef:" + second.Work("exclude.txt"), "/d:out",
-                    second.Work("in/*.doc")});
+  run = second.Run(
+      {"/s", "/e:first", "/ef:" + second.Work("exclude.txt"), "/d:out", second.Work("in/*.doc")});
   EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(CliHarness::FilesBelow(second.Work("out")),
             (std::vector<std::string>{"Drafts/old.txt", "a/deep/third.txt", "a/first.txt"}));
