@@ -325,6 +325,7 @@ class HtmlBuilder {
 
   void AddText(std::string_view text) {
     if (pre_depth_ > 0) {
+      preserve_ = true;
       // Preformatted text keeps its blanks; its lines become paragraphs.
       std::size_t start = 0;
       while (start <= text.size()) {
@@ -373,9 +374,9 @@ class HtmlBuilder {
     // A line break that ends a block draws no empty line.
     if (!current_.runs.empty()) {
       std::string& last = current_.runs.back().text;
-      while (!last.empty() && last.back() == ' ')
+      while (!preserve_ && !last.empty() && last.back() == ' ')
         last.pop_back();
-      if (!last.empty() && last.back() == '\n' && HasText())
+      if (!preserve_ && !last.empty() && last.back() == '\n' && HasText())
         last.pop_back();
       if (last.empty())
         current_.runs.pop_back();
@@ -387,6 +388,7 @@ class HtmlBuilder {
     current_ = Paragraph{};
     open_ = false;
     keep_empty_ = false;
+    preserve_ = false;
   }
 
   std::string NextLabel(xmlNode* li) {
@@ -514,7 +516,8 @@ class HtmlBuilder {
       ++pre_depth_;
     if (name == "br") {
       pending_space_ = false;
-      AddRaw("\n");
+      // Pages saved by word processors mark a page break so.
+      AddRaw(style.find("page-break-before:always") != std::string::npos ? "\f" : "\n");
     } else if (style.find("mso-tab-count:") != std::string::npos) {
       // Word-saved pages write a tab as blanks in a span that says so.
       const int count = std::max(1, std::atoi(style.c_str() + style.find("mso-tab-count:") + 14));
@@ -576,6 +579,7 @@ class HtmlBuilder {
   Paragraph current_;
   bool open_ = false;
   bool keep_empty_ = false;
+  bool preserve_ = false;  // the paragraph holds blanks a style keeps
   bool pending_space_ = false;
   int pre_depth_ = 0;
   std::vector<ListState> lists_;

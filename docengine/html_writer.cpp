@@ -89,8 +89,19 @@ void AppendNotes(std::string& out, const std::vector<Note>& notes) {
   for (const Note& note : notes) {
     for (std::size_t i = 0; i < note.blocks.size(); ++i) {
       const Block& block = note.blocks[i];
-      if (i == 0 && !block.is_table()) {
-        AppendParagraph(out, block.paragraph, note.mark.empty() ? note.mark : note.mark + " ");
+      if (i == 0 && !block.is_table() && !note.mark.empty()) {
+        // The mark and one blank lead the note; the note's own blanks after
+        // its copy of the mark go, as in text output.
+        Paragraph first = block.paragraph;
+        for (Run& run : first.runs) {
+          if (run.hidden || run.deleted || run.field_code)
+            continue;
+          const std::size_t keep = run.text.find_first_not_of(' ');
+          run.text.erase(0, keep);
+          if (keep != std::string::npos)
+            break;
+        }
+        AppendParagraph(out, first, note.mark + " ");
       } else {
         AppendBlocks(out, {block}, 1);
       }
