@@ -1,6 +1,7 @@
 #include "docengine/object_model.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "docengine/code_page.h"
@@ -18,6 +19,8 @@ using automation::Variant;
 
 constexpr int kRecoverTextFormat = 20;
 constexpr int kNoProtection = -1;
+constexpr const char* kOutOfMemoryMessage =
+    "There is not enough memory to open or save this document.";
 
 [[noreturn]] void UnknownName(const char* object, std::string_view name) {
   throw AutomationError(std::string("The ") + object +
@@ -337,7 +340,13 @@ class DocumentObject : public Object {
     const Variant* encoding_arg = Argument(args, "Encoding", 11);
     int encoding = encoding_arg != nullptr ? encoding_arg->ToInt() : state_->save_encoding;
     std::string error;
-    if (!SaveDocument(state_->doc, file_name->ToText(), format, encoding, error)) {
+    bool saved = false;
+    try {
+      saved = SaveDocument(state_->doc, file_name->ToText(), format, encoding, error);
+    } catch (const std::bad_alloc&) {
+      throw AutomationError(kOutOfMemoryMessage);
+    }
+    if (!saved) {
       throw AutomationError(error);
     }
     // The document now lives under the new name and format.
@@ -445,7 +454,15 @@ class DocumentsObject : public Object {
       options.recover_any = format->ToInt() == kRecoverTextFormat;
     }
     auto state = std::make_shared<DocumentState>();
-    ReadResult result = ReadDocumentFile(options, state->doc);
+    ReadResult result;
+    try {
+      result = ReadDocumentFile(options, state->doc);
+    } catch (const std::bad_alloc&) {
+      // The server's address space is capped; a document that needs more
+      // costs this call, not the process.
+      state->doc = Document();
+      throw AutomationError(kOutOfMemoryMessage);
+    }
     if (!result.ok)
       throw AutomationError(result.error);
     state->path = options.path;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "automation/server.h"
@@ -115,6 +116,9 @@ int Convert(int argc, char** argv) {
     Args close;
     close.named.push_back(NamedArg{"SaveChanges", Variant(0)});
     doc->Call("Close", close);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "There is not enough memory to open or save this document.\n");
+    return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
