@@ -618,13 +618,6 @@ Lists ParseLists(std::string_view t, FcLcb lst, FcLcb lfo) {
     }
     // Then, per override, a position and its level overrides.
     for (std::size_t i = 0; i < lists.overrides.size(); ++i) {
-      if (level_counts[i] == 0) {
-        // Files of some writers leave the data out when nothing is
-        // overridden; others write the 4-byte position.
-        if (Fits(t, pos, 4) && U32(t, pos) == 0xFFFFFFFF)
-          pos += 4;
-        continue;
-      }
       if (!Fits(t, pos, 4))
         break;
       pos += 4;
@@ -847,7 +840,7 @@ class DocParser {
   ReadResult ReadWord97Or6();
   bool LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& out);
   CharProps ResolveChar(int para_istd, int chpx_run, std::uint32_t piece) const;
-  ParaProps ResolvePara(std::uint32_t fc) const;
+  ParaProps ResolvePara(std::uint32_t fc, std::uint32_t piece) const;
   void BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story_kind,
                   std::vector<Block>& out);
   std::vector<NoteRef> ReadNoteRefs(FcLcb where) const;
@@ -1177,7 +1170,7 @@ CharProps DocParser::ResolveChar(int para_istd, int chpx_run, std::uint32_t piec
   return p;
 }
 
-ParaProps DocParser::ResolvePara(std::uint32_t fc) const {
+ParaProps DocParser::ResolvePara(std::uint32_t fc, std::uint32_t piece) const {
   ParaProps p;
   int run = papx_.Find(fc);
   if (run < 0)
@@ -1190,6 +1183,12 @@ ParaProps DocParser::ResolvePara(std::uint32_t fc) const {
   for (const Style* s : styles_.Chain(p.istd))
     ApplyParaSprms(s->papx, p);
   ApplyParaSprms(papx_[run].grpprl, p);
+  // A fast save may leave paragraph changes on the piece of the mark.
+  if (piece < pieces_.pieces.size()) {
+    std::uint16_t prm = pieces_.pieces[piece].prm;
+    if ((prm & 1) && (prm >> 1) < pieces_.prcs.size())
+      ApplyParaSprms(pieces_.prcs[prm >> 1], p);
+  }
   return p;
 }
 
@@ -1287,7 +1286,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     std::size_t j = i;
     while (j < n && text.chars[j] != 0x0D && text.chars[j] != 0x07 && text.chars[j] != 0x0C)
       ++j;
-    ParaProps pap = j < n ? ResolvePara(text.fcs[j]) : ParaProps{};
+    ParaProps pap = j < n ? ResolvePara(text.fcs[j], text.pieces[j]) : ParaProps{};
     Paragraph paragraph;
     int cached_run = -2;
     std::uint32_t cached_piece = 0xFFFFFFFF;

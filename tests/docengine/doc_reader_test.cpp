@@ -300,6 +300,44 @@ TEST(DocReader, ListLabelsAreNumbered) {
   EXPECT_EQ(doc.body[1].paragraph.list_level, 1);
 }
 
+TEST(DocReader, ListOverrideRestartsTheNumbering) {
+  DocFixture f;
+  f.text = u"a\rb\rc\r";
+  f.ccp_text = static_cast<int>(f.text.size());
+  AddLists(f);
+  // A third override of list 100 that starts level 0 at 5.
+  std::string lfo;
+  Add32(lfo, 3);
+  for (int id : {100, 200, 100}) {
+    std::string entry(16, '\0');
+    testing::Put32(entry, 0, static_cast<std::uint32_t>(id));
+    if (lfo.size() == 4 + 32)
+      entry[12] = 1;
+    lfo += entry;
+  }
+  Add32(lfo, 0xFFFFFFFF);
+  Add32(lfo, 0xFFFFFFFF);
+  Add32(lfo, 0xFFFFFFFF);
+  Add32(lfo, 5);
+  Add32(lfo, 0x10);  // level 0, start-at given
+  f.lists_lfo = lfo;
+  auto in_list = [](int ilfo) { return Sprm(0x460B, {static_cast<std::uint8_t>(ilfo), 0}); };
+  f.para_props = {{1, in_list(1)}, {3, in_list(3)}, {5, in_list(3)}};
+  Document doc;
+  ASSERT_TRUE(ReadBytes(BuildDoc(f), doc).ok);
+  EXPECT_EQ(Flatten(doc.body), "1. a\n5. b\n6. c\n");
+}
+
+TEST(DocReader, SymbolCharactersTakeTheirCodeFromTheFormatting) {
+  DocFixture f;
+  f.text = u"a(b\r";
+  f.ccp_text = 4;
+  f.char_runs = {{1, 2, Sprm(0x0855, {1}) + Sprm(0x6A09, {0x02, 0x00, 0x65, 0x26})}};
+  Document doc;
+  ASSERT_TRUE(ReadBytes(BuildDoc(f), doc).ok);
+  EXPECT_EQ(Flatten(doc.body), "a\u2665b\n");
+}
+
 TEST(DocReader, PageTextWidthFromTheFirstSection) {
   DocFixture f;
   f.text = u"x\r";
