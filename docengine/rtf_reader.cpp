@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 
 #include "docengine/code_page.h"
 #include "docengine/reader_factories.h"
@@ -111,102 +112,191 @@ int CodePageForCharset(int charset, int document_code_page) {
 }
 
 // Control words that start a destination whose text is not document text.
-bool IsSkippedDestination(std::string_view word) {
-  static const char* const kSkipped[] = {
-      "author",
-      "buptim",
-      "colortbl",
-      "comment",
-      "creatim",
-      "doccomm",
-      "filetbl",
-      "footer",
-      "footerf",
-      "footerl",
-      "footerr",
-      "header",
-      "headerf",
-      "headerl",
-      "headerr",
-      "operator",
-      "pict",
-      "printim",
-      "revtim",
-      "rxe",
-      "stylesheet",
-      "tc",
-      "txe",
-      "xe",
-      "listtable",
-      "listoverridetable",
-      "revtbl",
-      "rsidtbl",
-      "pn",
-      "pntxta",
-      "pntxtb",
-      "nonesttables",
-      "shprslt",
-      "themedata",
-      "colorschememapping",
-      "datastore",
-      "latentstyles",
-      "generator",
-      "xmlnstbl",
-      "mmathPr",
-      "fldtype",
-      "template",
-      "userprops",
-      "docvar",
-      "objdata",
-      "background",
-      "shp",
-      "do",
-      "private",
-      "bkmkstart",
-      "bkmkend",
-      "pgdsctbl",
-      "ftnsep",
-      "ftnsepc",
-      "aftnsep",
-      "aftnsepc",
-      "ftncn",
-      "aftncn",
-      "listpicture",
-      "protusertbl",
-      "passwordhash",
-      "wgrffmtfilter",
-      "company",
-      "category",
-      "manager",
-      "hlinkbase",
-      "nextfile",
-      "title",
-      "subject",
-      "keywords",
-      "version",
-      "vern",
-      "edmins",
-      "nofpages",
-      "nofwords",
-      "nofchars",
-      "nofcharsws",
-      "id",
-      "atnref",
-      "atndate",
-      "atnparent",
-      "atrfstart",
-      "atrfend",
-      "fchars",
-      "lchars",
-      "sp",
-      "sn",
-      "sv",
-  };
-  for (const char* name : kSkipped) {
-    if (word == name)
-      return true;
-  }
-  return false;
+enum class Word {
+  kOther,
+  kSkipDest,  // a destination whose text is never document text
+  kFonttbl,
+  kInfo,
+  kTitle,
+  kSubject,
+  kAuthor,
+  kKeywords,
+  kDoccomm,
+  kUd,
+  kUpr,
+  kResult,
+  kObject,
+  kFldinst,
+  kFldrslt,
+  kField,
+  kListtext,
+  kNesttableprops,
+  kFootnote,
+  kAnnotation,
+  kAtnid,
+  kAtnauthor,
+  kF,
+  kFcharset,
+  kCpg,
+  kAnsicpg,
+  kMac,
+  kPc,
+  kPca,
+  kDeff,
+  kDeflang,
+  kDeflangfe,
+  kU,
+  kUc,
+  kPlain,
+  kV,
+  kDeleted,
+  kRevised,
+  kLang,
+  kLangfe,
+  kPaperw,
+  kMargl,
+  kMargr,
+  kFormprot,
+  kRevprot,
+  kAnnotprot,
+  kReadprot,
+  kPard,
+  kIntbl,
+  kItap,
+  kPar,
+  kCell,
+  kNestcell,
+  kRow,
+  kNestrow,
+  kChar,
+  kChftn,
+  kFtnalt,
+};
+
+struct WordInfo {
+  Word id = Word::kOther;
+  const char* text = nullptr;  // for kChar: the UTF-8 text it stands for
+};
+
+// One hash lookup per control word: parsing spends most of its time here.
+WordInfo LookUpWord(std::string_view word) {
+  static const std::unordered_map<std::string_view, WordInfo> table = [] {
+    std::unordered_map<std::string_view, WordInfo> t;
+    const char* const skipped[] = {
+        "buptim",      "colortbl",     "comment",
+        "creatim",     "filetbl",      "footer",
+        "footerf",     "footerl",      "footerr",
+        "header",      "headerf",      "headerl",
+        "headerr",     "operator",     "pict",
+        "printim",     "revtim",       "rxe",
+        "stylesheet",  "tc",           "txe",
+        "xe",          "listtable",    "listoverridetable",
+        "revtbl",      "rsidtbl",      "pn",
+        "pntxta",      "pntxtb",       "nonesttables",
+        "shprslt",     "themedata",    "colorschememapping",
+        "datastore",   "latentstyles", "generator",
+        "xmlnstbl",    "mmathPr",      "fldtype",
+        "template",    "userprops",    "docvar",
+        "objdata",     "background",   "shp",
+        "do",          "private",      "bkmkstart",
+        "bkmkend",     "pgdsctbl",     "ftnsep",
+        "ftnsepc",     "aftnsep",      "aftnsepc",
+        "ftncn",       "aftncn",       "listpicture",
+        "protusertbl", "passwordhash", "wgrffmtfilter",
+        "company",     "category",     "manager",
+        "hlinkbase",   "nextfile",     "version",
+        "vern",        "edmins",       "nofpages",
+        "nofwords",    "nofchars",     "nofcharsws",
+        "id",          "atnref",       "atndate",
+        "atnparent",   "atrfstart",    "atrfend",
+        "fchars",      "lchars",       "sp",
+        "sn",          "sv",
+    };
+    for (const char* name : skipped)
+      t[name] = {Word::kSkipDest, nullptr};
+    const std::pair<const char*, Word> words[] = {
+        {"fonttbl", Word::kFonttbl},
+        {"info", Word::kInfo},
+        {"title", Word::kTitle},
+        {"subject", Word::kSubject},
+        {"author", Word::kAuthor},
+        {"keywords", Word::kKeywords},
+        {"doccomm", Word::kDoccomm},
+        {"ud", Word::kUd},
+        {"upr", Word::kUpr},
+        {"result", Word::kResult},
+        {"object", Word::kObject},
+        {"fldinst", Word::kFldinst},
+        {"fldrslt", Word::kFldrslt},
+        {"field", Word::kField},
+        {"listtext", Word::kListtext},
+        {"pntext", Word::kListtext},
+        {"nesttableprops", Word::kNesttableprops},
+        {"footnote", Word::kFootnote},
+        {"annotation", Word::kAnnotation},
+        {"atnid", Word::kAtnid},
+        {"atnauthor", Word::kAtnauthor},
+        {"f", Word::kF},
+        {"fcharset", Word::kFcharset},
+        {"cpg", Word::kCpg},
+        {"ansicpg", Word::kAnsicpg},
+        {"mac", Word::kMac},
+        {"pc", Word::kPc},
+        {"pca", Word::kPca},
+        {"deff", Word::kDeff},
+        {"deflang", Word::kDeflang},
+        {"deflangfe", Word::kDeflangfe},
+        {"u", Word::kU},
+        {"uc", Word::kUc},
+        {"plain", Word::kPlain},
+        {"v", Word::kV},
+        {"deleted", Word::kDeleted},
+        {"revised", Word::kRevised},
+        {"lang", Word::kLang},
+        {"langnp", Word::kLang},
+        {"langfe", Word::kLangfe},
+        {"langfenp", Word::kLangfe},
+        {"paperw", Word::kPaperw},
+        {"margl", Word::kMargl},
+        {"margr", Word::kMargr},
+        {"formprot", Word::kFormprot},
+        {"revprot", Word::kRevprot},
+        {"annotprot", Word::kAnnotprot},
+        {"readprot", Word::kReadprot},
+        {"pard", Word::kPard},
+        {"intbl", Word::kIntbl},
+        {"itap", Word::kItap},
+        {"par", Word::kPar},
+        {"sect", Word::kPar},
+        {"cell", Word::kCell},
+        {"nestcell", Word::kNestcell},
+        {"row", Word::kRow},
+        {"nestrow", Word::kNestrow},
+        {"chftn", Word::kChftn},
+        {"ftnalt", Word::kFtnalt},
+    };
+    for (const auto& [name, id] : words)
+      t[name] = {id, nullptr};
+    const std::pair<const char*, const char*> chars[] = {
+        {"tab", "\t"},
+        {"line", "\n"},
+        {"emdash", "\xE2\x80\x94"},
+        {"endash", "\xE2\x80\x93"},
+        {"bullet", "\xE2\x80\xA2"},
+        {"lquote", "\xE2\x80\x98"},
+        {"rquote", "\xE2\x80\x99"},
+        {"ldblquote", "\xE2\x80\x9C"},
+        {"rdblquote", "\xE2\x80\x9D"},
+        {"emspace", "\xE2\x80\x83"},
+        {"enspace", "\xE2\x80\x82"},
+        {"qmspace", "\xE2\x80\x85"},
+    };
+    for (const auto& [name, text] : chars)
+      t[name] = {Word::kChar, text};
+    return t;
+  }();
+  auto found = table.find(word);
+  return found == table.end() ? WordInfo{} : found->second;
 }
 
 class RtfParser {
@@ -441,183 +531,224 @@ class RtfParser {
   void ControlWord(std::string_view w, bool has_param, int p) {
     const bool star = star_;
     star_ = false;
+    const WordInfo info = LookUpWord(w);
+    const Word id = info.id;
     // Destinations first: a starred unknown one is skipped with its group.
-    if (w == "fonttbl")
+    if (id == Word::kFonttbl)
       return StartDestination(Dest::kFontTable);
-    if (w == "info")
+    if (id == Word::kInfo)
       return StartDestination(Dest::kInfo);
     if (state_.dest == Dest::kInfo) {
-      if (w == "title")
-        return StartDestination(Dest::kTitle);
-      if (w == "subject")
-        return StartDestination(Dest::kSubject);
-      if (w == "author")
-        return StartDestination(Dest::kAuthor);
-      if (w == "keywords")
-        return StartDestination(Dest::kKeywords);
-      if (w == "doccomm")
-        return StartDestination(Dest::kDocComment);
-      return StartDestination(Dest::kSkip);
+      switch (id) {
+        case Word::kTitle:
+          return StartDestination(Dest::kTitle);
+        case Word::kSubject:
+          return StartDestination(Dest::kSubject);
+        case Word::kAuthor:
+          return StartDestination(Dest::kAuthor);
+        case Word::kKeywords:
+          return StartDestination(Dest::kKeywords);
+        case Word::kDoccomm:
+          return StartDestination(Dest::kDocComment);
+        default:
+          return StartDestination(Dest::kSkip);
+      }
     }
     if (state_.dest == Dest::kSkip)
       return;
-    if (w == "ud" && state_.dest == Dest::kUpr)
-      return StartDestination(Dest::kText);
-    if (w == "upr")
-      return StartDestination(Dest::kUpr);
-    if (w == "result" && state_.dest == Dest::kObject)
-      return StartDestination(Dest::kText);
-    if (w == "object")
-      return StartDestination(Dest::kObject);
-    if (w == "fldinst")
-      return StartDestination(Dest::kFieldCode);
-    if (w == "fldrslt")
-      return StartDestination(Dest::kText);
-    if (w == "field")
-      return;
-    if (w == "listtext" || w == "pntext")
-      return StartDestination(Dest::kListLabel);
-    if (w == "nesttableprops")
-      return StartDestination(Dest::kNestProps);
-    if (w == "footnote")
-      return StartNote();
-    if (w == "annotation")
-      return StartComment();
-    if (w == "atnid")
-      return StartDestination(Dest::kAnnotationId);
-    if (w == "atnauthor")
-      return StartDestination(Dest::kAnnotationAuthor);
-    if (IsSkippedDestination(w) || star)
+    switch (id) {
+      case Word::kUd:
+        if (state_.dest == Dest::kUpr)
+          return StartDestination(Dest::kText);
+        break;
+      case Word::kUpr:
+        return StartDestination(Dest::kUpr);
+      case Word::kResult:
+        if (state_.dest == Dest::kObject)
+          return StartDestination(Dest::kText);
+        break;
+      case Word::kObject:
+        return StartDestination(Dest::kObject);
+      case Word::kFldinst:
+        return StartDestination(Dest::kFieldCode);
+      case Word::kFldrslt:
+        return StartDestination(Dest::kText);
+      case Word::kField:
+        return;
+      case Word::kListtext:
+        return StartDestination(Dest::kListLabel);
+      case Word::kNesttableprops:
+        return StartDestination(Dest::kNestProps);
+      case Word::kFootnote:
+        return StartNote();
+      case Word::kAnnotation:
+        return StartComment();
+      case Word::kAtnid:
+        return StartDestination(Dest::kAnnotationId);
+      case Word::kAtnauthor:
+        return StartDestination(Dest::kAnnotationAuthor);
+      case Word::kSkipDest:
+      case Word::kTitle:
+      case Word::kSubject:
+      case Word::kAuthor:
+      case Word::kKeywords:
+      case Word::kDoccomm:
+        return StartDestination(Dest::kSkip);
+      default:
+        break;
+    }
+    if (star)
       return StartDestination(Dest::kSkip);
 
     if (state_.dest == Dest::kFontTable) {
-      if (w == "f" && has_param) {
+      if (id == Word::kF && has_param) {
         state_.font_def = p;
-      } else if (w == "fcharset" && state_.font_def >= 0) {
+      } else if (id == Word::kFcharset && state_.font_def >= 0) {
         font_charset_[state_.font_def] = p;
-      } else if (w == "cpg" && state_.font_def >= 0 && p > 0) {
+      } else if (id == Word::kCpg && state_.font_def >= 0 && p > 0) {
         font_code_page_[state_.font_def] = p;
       }
       return;
     }
     if (state_.dest == Dest::kNestProps) {
-      if (w == "nestrow")
+      if (id == Word::kNestrow)
         EndRow(NestLevel());
       return;
     }
     if (state_.dest == Dest::kObject || state_.dest == Dest::kUpr)
       return;
 
-    // Document and character properties.
-    if (w == "ansicpg" && p > 0) {
-      code_page_ = p;
-    } else if (w == "mac") {
-      code_page_ = 10000;
-    } else if (w == "pc") {
-      code_page_ = 437;
-    } else if (w == "pca") {
-      code_page_ = 850;
-    } else if (w == "deff") {
-      default_font_ = p;
-    } else if (w == "deflang") {
-      doc_.default_lang = static_cast<std::uint16_t>(p);
-    } else if (w == "deflangfe") {
-      doc_.default_lang_fe = static_cast<std::uint16_t>(p);
-    } else if (w == "f") {
-      state_.font = p;
-    } else if (w == "uc") {
-      state_.uc = std::clamp(p, 0, 16);
-    } else if (w == "u") {
-      UnicodeChar(p);
-    } else if (w == "plain") {
-      state_.font = default_font_;
-      state_.hidden = false;
-      state_.lang = 0;
-      state_.lang_fe = 0;
-      state_.deleted = false;
-      state_.inserted = false;
-    } else if (w == "v") {
-      state_.hidden = !has_param || p != 0;
-    } else if (w == "deleted") {
-      state_.deleted = !has_param || p != 0;
-    } else if (w == "revised") {
-      state_.inserted = !has_param || p != 0;
-    } else if (w == "lang" || w == "langnp") {
-      state_.lang = static_cast<std::uint16_t>(p);
-    } else if (w == "langfe" || w == "langfenp") {
-      state_.lang_fe = static_cast<std::uint16_t>(p);
-    } else if (w == "paperw") {
-      paper_width_ = p;
-    } else if (w == "margl") {
-      margin_left_ = p;
-    } else if (w == "margr") {
-      margin_right_ = p;
-    } else if (w == "formprot" || w == "revprot" || w == "annotprot" || w == "readprot") {
-      doc_.protection.is_protected = true;
-      doc_.protection.kind = w == "formprot"    ? "forms"
-                             : w == "revprot"   ? "trackedChanges"
-                             : w == "annotprot" ? "comments"
-                                                : "readOnly";
+    switch (id) {
+      // Document and character properties.
+      case Word::kAnsicpg:
+        if (p > 0)
+          code_page_ = p;
+        break;
+      case Word::kMac:
+        code_page_ = 10000;
+        break;
+      case Word::kPc:
+        code_page_ = 437;
+        break;
+      case Word::kPca:
+        code_page_ = 850;
+        break;
+      case Word::kDeff:
+        default_font_ = p;
+        break;
+      case Word::kDeflang:
+        doc_.default_lang = static_cast<std::uint16_t>(p);
+        break;
+      case Word::kDeflangfe:
+        doc_.default_lang_fe = static_cast<std::uint16_t>(p);
+        break;
+      case Word::kF:
+        state_.font = p;
+        break;
+      case Word::kUc:
+        state_.uc = std::clamp(p, 0, 16);
+        break;
+      case Word::kU:
+        UnicodeChar(p);
+        break;
+      case Word::kPlain:
+        state_.font = default_font_;
+        state_.hidden = false;
+        state_.lang = 0;
+        state_.lang_fe = 0;
+        state_.deleted = false;
+        state_.inserted = false;
+        break;
+      case Word::kV:
+        state_.hidden = !has_param || p != 0;
+        break;
+      case Word::kDeleted:
+        state_.deleted = !has_param || p != 0;
+        break;
+      case Word::kRevised:
+        state_.inserted = !has_param || p != 0;
+        break;
+      case Word::kLang:
+        state_.lang = static_cast<std::uint16_t>(p);
+        break;
+      case Word::kLangfe:
+        state_.lang_fe = static_cast<std::uint16_t>(p);
+        break;
+      case Word::kPaperw:
+        paper_width_ = p;
+        break;
+      case Word::kMargl:
+        margin_left_ = p;
+        break;
+      case Word::kMargr:
+        margin_right_ = p;
+        break;
+      case Word::kFormprot:
+        Protect("forms");
+        break;
+      case Word::kRevprot:
+        Protect("trackedChanges");
+        break;
+      case Word::kAnnotprot:
+        Protect("comments");
+        break;
+      case Word::kReadprot:
+        Protect("readOnly");
+        break;
+      // Paragraph and table structure.
+      case Word::kPard:
+        state_.in_table = false;
+        state_.itap = 0;
+        state_.itap_set = false;
+        break;
+      case Word::kIntbl:
+        state_.in_table = true;
+        break;
+      case Word::kItap:
+        state_.itap = std::clamp(p, 0, 64);
+        state_.itap_set = true;
+        break;
+      case Word::kPar:
+        if (InTextDest())
+          EndParagraph();
+        break;
+      case Word::kCell:
+        if (InTextDest())
+          EndCell(std::max(1, TableLevel()));
+        break;
+      case Word::kNestcell:
+        if (InTextDest())
+          EndCell(NestLevel());
+        break;
+      case Word::kRow:
+        if (InTextDest())
+          EndRow(1);
+        break;
+      case Word::kNestrow:
+        if (InTextDest())
+          EndRow(NestLevel());
+        break;
+      // Special characters.
+      case Word::kChar:
+        AppendText(info.text);
+        break;
+      case Word::kFtnalt:
+        MarkEndnote();
+        break;
+      case Word::kChftn:
+        // The reference mark in the text; the note itself numbers the same.
+        if (state_.story == &body_ && state_.dest == Dest::kText) {
+          AppendText(std::to_string(note_counter_ + 1));
+        }
+        break;
+      default:
+        break;
     }
-    // Paragraph and table structure.
-    else if (w == "pard") {
-      state_.in_table = false;
-      state_.itap = 0;
-      state_.itap_set = false;
-    } else if (w == "intbl") {
-      state_.in_table = true;
-    } else if (w == "itap") {
-      state_.itap = std::clamp(p, 0, 64);
-      state_.itap_set = true;
-    } else if (w == "par" || w == "sect") {
-      if (InTextDest())
-        EndParagraph();
-    } else if (w == "cell") {
-      if (InTextDest())
-        EndCell(std::max(1, TableLevel()));
-    } else if (w == "nestcell") {
-      if (InTextDest())
-        EndCell(NestLevel());
-    } else if (w == "row") {
-      if (InTextDest())
-        EndRow(1);
-    } else if (w == "nestrow") {
-      if (InTextDest())
-        EndRow(NestLevel());
-    }
-    // Special characters.
-    else if (w == "tab") {
-      AppendText("\t");
-    } else if (w == "line") {
-      AppendText("\n");
-    } else if (w == "emdash") {
-      AppendText("\xE2\x80\x94");
-    } else if (w == "endash") {
-      AppendText("\xE2\x80\x93");
-    } else if (w == "bullet") {
-      AppendText("\xE2\x80\xA2");
-    } else if (w == "lquote") {
-      AppendText("\xE2\x80\x98");
-    } else if (w == "rquote") {
-      AppendText("\xE2\x80\x99");
-    } else if (w == "ldblquote") {
-      AppendText("\xE2\x80\x9C");
-    } else if (w == "rdblquote") {
-      AppendText("\xE2\x80\x9D");
-    } else if (w == "emspace") {
-      AppendText("\xE2\x80\x83");
-    } else if (w == "enspace") {
-      AppendText("\xE2\x80\x82");
-    } else if (w == "qmspace") {
-      AppendText("\xE2\x80\x85");
-    } else if (w == "ftnalt") {
-      MarkEndnote();
-    } else if (w == "chftn") {
-      // The reference mark in the text; the note itself numbers the same.
-      if (state_.story == &body_ && state_.dest == Dest::kText) {
-        AppendText(std::to_string(note_counter_ + 1));
-      }
-    }
+  }
+
+  void Protect(const char* kind) {
+    doc_.protection.is_protected = true;
+    doc_.protection.kind = kind;
   }
 
   int TableLevel() const {
