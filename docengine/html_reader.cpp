@@ -421,6 +421,35 @@ class HtmlBuilder {
     return text + ".";
   }
 
+  // Below the depth limit the markup no longer shapes the text, and the
+  // walk goes on without recursion so that no page can exhaust the stack.
+  void WalkFlat(xmlNode* top) {
+    xmlNode* node = top->children;
+    while (node != nullptr && !too_large_) {
+      bool descend = false;
+      if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+        if (node->content != nullptr)
+          AddText(reinterpret_cast<const char*>(node->content));
+      } else if (node->type == XML_ELEMENT_NODE) {
+        const std::string name = Name(node);
+        if (name == "br") {
+          AddRaw("\n");
+        } else if (!IsSkipped(name) && !IsHiddenElement(node)) {
+          descend = node->children != nullptr;
+        }
+      }
+      if (descend) {
+        node = node->children;
+        continue;
+      }
+      while (node != nullptr && node != top && node->next == nullptr)
+        node = node->parent;
+      if (node == nullptr || node == top)
+        break;
+      node = node->next;
+    }
+  }
+
   void WalkChildren(xmlNode* node, int depth) {
     for (xmlNode* c = node->children; c != nullptr && !too_large_; c = c->next)
       Walk(c, depth + 1);
@@ -501,7 +530,7 @@ class HtmlBuilder {
     if (IsSkipped(name) || IsHiddenElement(node))
       return;
     if (flat) {
-      WalkChildren(node, depth);
+      WalkFlat(node);
       return;
     }
     const std::string lang_attr = Attribute(node, "lang");
@@ -546,7 +575,6 @@ class HtmlBuilder {
       current_.list_label = NextLabel(node);
       current_.list_level = lists_.empty() ? 0 : static_cast<int>(lists_.size()) - 1;
       WalkChildren(node, depth);
-      keep_empty_ = true;
       Flush();
     } else if (name == "pre" || name == "listing" || name == "xmp" || name == "plaintext" ||
                name == "textarea") {
@@ -623,12 +651,14 @@ ReadResult ReadHtmlDocument(std::string_view data, const OpenOptions& options, D
   if (!DecodeText(body, code_page, utf8, error) && !DecodeText(body, kCodePageUtf8, utf8, error)) {
     return ReadResult::Failure(error);
   }
+  // A NUL character would end the parser's input early.
+  utf8.erase(std::remove(utf8.begin(), utf8.end(), '\0'), utf8.end());
   if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) {
     return ReadResult::Failure("The document is too large to open.");
   }
   xmlSetGenericErrorFunc(nullptr, SilentErrors);
   const int parse_options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                            HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC;
+                            HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE;
   std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> html(
       htmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", parse_options),
       xmlFreeDoc);
