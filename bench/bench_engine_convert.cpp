@@ -52,8 +52,11 @@ std::vector<Source> ListFolder(const std::string& folder) {
     std::string type = dot == std::string::npos ? "" : name.substr(dot + 1);
     std::transform(type.begin(), type.end(), type.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (type == "md" || type == "tsv")
+    static const char* const kDocumentTypes[] = {"rtf", "doc", "docx", "htm", "html", "wpd", "txt"};
+    if (std::none_of(std::begin(kDocumentTypes), std::end(kDocumentTypes),
+                     [&](const char* t) { return type == t; })) {
       continue;
+    }
     sources.push_back({path, type, static_cast<std::size_t>(info.st_size)});
   }
   closedir(dir);
