@@ -1,9 +1,13 @@
 #include "support/logs.h"
 
+#include <iconv.h>
+#include <langinfo.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -16,6 +20,83 @@ namespace {
 std::string TwoDigits(int value) {
   std::string text = std::to_string(value);
   return text.size() < 2 ? "0" + text : text;
+}
+
+// The iconv name of a Windows code page number.
+std::string CharsetOfCodePage(int code_page) {
+  if (code_page == 65001) {
+    return "UTF-8";
+  }
+  if (code_page >= 28591 && code_page <= 28599) {
+    return "ISO-8859-" + std::to_string(code_page - 28590);
+  }
+  switch (code_page) {
+    case 28603:
+      return "ISO-8859-13";
+    case 28605:
+      return "ISO-8859-15";
+    case 20866:
+      return "KOI8-R";
+    case 21866:
+      return "KOI8-U";
+    case 20932:
+      return "EUC-JP";
+    default:
+      return "CP" + std::to_string(code_page);
+  }
+}
+
+// The character set of the log files: the ANSI code page, that is the
+// locale's character set (the C locale counts as UTF-8) unless
+// QUILLON_ANSI_CODEPAGE names another.
+std::string LogCharset() {
+  const char* forced = std::getenv("QUILLON_ANSI_CODEPAGE");
+  if (forced != nullptr && std::atoi(forced) > 0) {
+    return CharsetOfCodePage(std::atoi(forced));
+  }
+  const char* codeset = nl_langinfo(CODESET);
+  std::string name = codeset != nullptr ? codeset : "";
+  if (name.empty() || name == "ANSI_X3.4-1968" || name == "UTF-8") {
+    return "UTF-8";
+  }
+  return name;
+}
+
+size_t Utf8Length(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// Converts between UTF-8 and the log character set. What the target cannot
+// hold, and bytes the source does not define, become "?".
+std::string Recode(const std::string& text, const std::string& to, const std::string& from) {
+  if (to == from) {
+    return text;
+  }
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    return text;
+  }
+  std::string out;
+  std::string buffer(4 * text.size() + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t in_left = text.size();
+  while (in_left > 0) {
+    char* out_ptr = buffer.data();
+    size_t out_left = buffer.size();
+    size_t result = iconv(cd, &in, &in_left, &out_ptr, &out_left);
+    out.append(buffer.data(), buffer.size() - out_left);
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+      // One character (from UTF-8) or one byte (to UTF-8) that does not fit.
+      size_t skip = from == "UTF-8" ? Utf8Length(static_cast<unsigned char>(*in)) : 1;
+      skip = std::min(skip, in_left);
+      in += skip;
+      in_left -= skip;
+      out += '?';
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
 }
 
 }  // namespace
@@ -126,6 +207,7 @@ bool WriteLineFile(const std::string& path, const std::vector<std::string>& line
     content += line;
     content += "\r\n";
   }
+  content = Recode(content, LogCharset(), "UTF-8");
   if (file.write(content.data(), static_cast<qint64>(content.size())) !=
       static_cast<qint64>(content.size())) {
     error = file.errorString().toStdString();
@@ -144,12 +226,13 @@ bool ReadLineFile(const std::string& path, std::vector<std::string>& lines) {
   if (!in) {
     return false;
   }
+  std::string charset = LogCharset();
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
-    lines.push_back(line);
+    lines.push_back(Recode(line, "UTF-8", charset));
   }
   return true;
 }

@@ -7,8 +7,10 @@
 // are models here; the window shows them through a LogsObserver.
 //
 // Files: "<log folder>/DD.log" (DD: day of the month, two digits) and
-// "<log folder>/error.log", one entry a line, lines ended by CR LF. Texts are
-// written as they are held (UTF-8, the character set of a UTF-8 locale).
+// "<log folder>/error.log", one entry a line, lines ended by CR LF, in the
+// ANSI code page: the locale's character set (UTF-8 under a UTF-8 or the C
+// locale), or the one QUILLON_ANSI_CODEPAGE names. Characters it cannot hold
+// are written as "?".
 //
 // Thread: main thread only.
 
@@ -109,12 +111,14 @@ class Logs {
   std::vector<std::string> watch_view_;
 };
 
-// Writes `lines` to `path`, each followed by CR LF, replacing the file.
+// Writes `lines` (UTF-8) to `path` in the ANSI code page, each followed by
+// CR LF, replacing the file.
 // Returns false with `error` set when it cannot.
 bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines,
                    std::string& error);
 
-// The lines of a CR LF (or LF) text file; false when it cannot be read.
+// The lines of a CR LF (or LF) text file in the ANSI code page, as UTF-8;
+// false when it cannot be read.
 bool ReadLineFile(const std::string& path, std::vector<std::string>& lines);
 
 }  // namespace quillon

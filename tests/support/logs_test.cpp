@@ -122,5 +122,18 @@ TEST(LogsTest, AWriteFailureIsShownAndTheOtherFileStillWritten) {
   EXPECT_NE(ReadFile(dir.File("07.log")).find("Error, x"), std::string::npos);
 }
 
+TEST(LogsTest, FilesAreInTheAnsiCodePageAndReadBackFromIt) {
+  TempDir dir;
+  ::setenv("QUILLON_ANSI_CODEPAGE", "1252", 1);
+  Logs logs(dir.path());
+  logs.AddLogLine("caf\xC3\xA9 \xE2\x82\xAC \xE6\xBC\xA2 end");  // café € 漢 end
+  logs.WriteLogFiles();
+  std::string bytes = ReadFile(logs.DailyLogFileName());
+  logs.LoadDailyLog();
+  ::unsetenv("QUILLON_ANSI_CODEPAGE");
+  EXPECT_EQ(bytes, "caf\xE9 \x80 ? end\r\n");
+  EXPECT_EQ(logs.daily_log_lines(), (std::vector<std::string>{"caf\xC3\xA9 \xE2\x82\xAC ? end"}));
+}
+
 }  // namespace
 }  // namespace quillon
