@@ -365,8 +365,10 @@ class WordPerfectReader : public Reader {
       if (options.password.empty())
         return ReadResult::Failure(kPasswordIncorrectMessage);
       stream.seek(0, librevenge::RVNG_SEEK_SET);
-      if (libwpd::WPDocument::verifyPassword(&stream, options.password.c_str()) !=
-          libwpd::WPD_PASSWORD_MATCH_OK) {
+      // Some versions cannot tell before parsing; the parser reports a
+      // mismatch then.
+      if (libwpd::WPDocument::verifyPassword(&stream, options.password.c_str()) ==
+          libwpd::WPD_PASSWORD_MATCH_NONE) {
         return ReadResult::Failure(kPasswordIncorrectMessage);
       }
       password = options.password.c_str();
