@@ -79,6 +79,13 @@ std::string UnsupportedMessage(std::string_view head, const std::string& path) {
   return "The file " + path + " is " + kind + ", a format this engine cannot open.";
 }
 
+// An OOXML package protected by a password travels inside a compound file
+// as "EncryptedPackage"; no reader decrypts it.
+bool IsEncryptedPackage(std::string_view data) {
+  static const std::string kName("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
+  return StartsWith(data, "\xD0\xCF\x11\xE0") && data.find(kName) != std::string_view::npos;
+}
+
 }  // namespace
 
 ReadResult ReadDocumentFile(const OpenOptions& options, Document& doc) {
@@ -101,9 +108,14 @@ ReadResult ReadDocumentFile(const OpenOptions& options, Document& doc) {
         best = reader.get();
       }
     }
-    if (best == nullptr)
-      return ReadResult::Failure(UnsupportedMessage(head, options.path));
-    result = best->Read(data, options, doc);
+    if (best != nullptr)
+      result = best->Read(data, options, doc);
+    if (best == nullptr || !result.ok) {
+      if (IsEncryptedPackage(data))
+        return ReadResult::Failure(kPasswordIncorrectMessage);
+      if (best == nullptr)
+        return ReadResult::Failure(UnsupportedMessage(head, options.path));
+    }
   }
   if (!result.ok) {
     doc = Document();

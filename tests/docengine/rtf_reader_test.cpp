@@ -240,6 +240,45 @@ TEST(RtfReaderTest, TruncationSweepNeverFails) {
   }
 }
 
+TEST(RtfReaderTest, RandomMutationsNeverFail) {
+  const std::string data = testing::ReadFile(FixturePath("features.rtf"));
+  ASSERT_FALSE(data.empty());
+  // A fixed generator: the same mutations on every run.
+  std::uint32_t seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  const char alphabet[] = "{}\\'0123456789abcdefuvbinparcellrow -*";
+  for (int round = 0; round < 3000; ++round) {
+    std::string mutated = data;
+    const int edits = 1 + static_cast<int>(next() % 8);
+    for (int e = 0; e < edits; ++e) {
+      std::size_t at = next() % mutated.size();
+      switch (next() % 3) {
+        case 0:
+          mutated[at] = alphabet[next() % (sizeof alphabet - 1)];
+          break;
+        case 1:
+          mutated.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]);
+          break;
+        default:
+          mutated.erase(at, 1 + next() % 16);
+      }
+      if (mutated.empty())
+        mutated = "{";
+    }
+    Document doc;
+    ReadResult result = ReadRtf(mutated, doc);
+    if (result.ok) {
+      RenderText(doc);
+      RenderRtf(doc);
+    } else {
+      EXPECT_FALSE(result.error.empty());
+    }
+  }
+}
+
 std::vector<std::string> CorpusRtfFiles() {
   std::vector<std::string> files;
   const std::string dir = testing::CorpusDir();

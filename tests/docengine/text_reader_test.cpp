@@ -133,6 +133,16 @@ TEST(TextReaderTest, MissingTooLargeAndFolderFail) {
   EXPECT_FALSE(ReadDocumentFile(options, doc).ok);
 }
 
+TEST(TextReaderTest, EncryptedPackageAsksForThePassword) {
+  std::string data("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  data += std::string(504, '\0');
+  data += std::string("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
+  data += std::string(512, '\0');
+  Opened opened = OpenBytes(data, "secret.docx");
+  EXPECT_FALSE(opened.result.ok);
+  EXPECT_EQ(opened.result.error, kPasswordIncorrectMessage);
+}
+
 TEST(RecoverTextTest, PrintableRunsOfBytesAndUtf16) {
   std::string data("\x00\x01\xFFHello recovered world\x00\x02\x03", 27);
   data += std::string("U\0n\0i\0c\0o\0d\0e\0 \0\xE9\0", 18);
