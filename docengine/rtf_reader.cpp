@@ -369,7 +369,7 @@ class RtfParser {
         ++pos_;
         if (SkipOne())
           break;
-        if (static_cast<unsigned char>(c) < 0x80) {
+        if (static_cast<unsigned char>(c) < 0x80 && !expect_trail_) {
           FlushBytes();
           pending_ascii_.push_back(c);
           if (pending_ascii_.size() >= 4096)
@@ -799,6 +799,27 @@ class RtfParser {
       FlushBytes();
     pending_code_page_ = cp;
     pending_bytes_.push_back(static_cast<char>(byte));
+    // Double-byte code pages: writers often leave a trail byte in the ASCII
+    // range unescaped ("\\'83e"), so the next plain character belongs here.
+    if (expect_trail_) {
+      expect_trail_ = false;
+    } else if (IsLeadByte(cp, byte)) {
+      expect_trail_ = true;
+    }
+  }
+
+  static bool IsLeadByte(int cp, unsigned char byte) {
+    switch (cp) {
+      case 932:
+        return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+      case 936:
+      case 949:
+      case 950:
+      case 1361:
+        return byte >= 0x81 && byte <= 0xFE;
+      default:
+        return false;
+    }
   }
 
   void FlushAscii() {
@@ -811,6 +832,7 @@ class RtfParser {
 
   void FlushBytes() {
     FlushAscii();
+    expect_trail_ = false;
     if (pending_bytes_.empty())
       return;
     std::string utf8;
@@ -1079,6 +1101,7 @@ class RtfParser {
   std::string pending_bytes_;
   int pending_code_page_ = 1252;
   int skip_chars_ = 0;
+  bool expect_trail_ = false;
   char32_t high_surrogate_ = 0;
   std::size_t total_chars_ = 0;
   std::size_t paragraphs_ = 0;

@@ -99,6 +99,8 @@ TEST(RtfReaderTest, CodePagesFromDocumentAndFontCharsets) {
       RtfText("{\\rtf1{\\fonttbl{\\f1\\fcharset128 MS Mincho;}}{\\f1 \\'93\\'fa\\'96\\'7b}\\par}"),
       "\xE6\x97\xA5\xE6\x9C\xAC\r\n");
   EXPECT_EQ(RtfText("{\\rtf1\\uc0\\u233 x\\par}"), "\xC3\xA9x\r\n");
+  // An unescaped trail byte after an escaped lead byte.
+  EXPECT_EQ(RtfText("{\\rtf1\\ansicpg932 \\'83e\\'83L!\\par}"), "\xE3\x83\x86\xE3\x82\xAD!\r\n");
   EXPECT_EQ(RtfText("{\\rtf1\\uc1\\u233\\'e9x\\par}"), "\xC3\xA9x\r\n");
   // A group ends the fallback early.
   EXPECT_EQ(RtfText("{\\rtf1\\uc3{\\u233 a}b\\par}"),
