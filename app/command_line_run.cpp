@@ -51,6 +51,9 @@ void LogsBatchLog::WriteLogFiles() {
 void LogsBatchLog::ClearBatchErrors() {
   logs_.ClearBatchErrors();
 }
+std::vector<std::string> LogsBatchLog::BatchErrors() {
+  return logs_.batch_errors();
+}
 std::string LogsBatchLog::TimeText() {
   return logs_.TimeText();
 }

@@ -29,6 +29,7 @@ class LogsBatchLog : public BatchLog {
   void ReportError(const std::string& message) override;
   void WriteLogFiles() override;
   void ClearBatchErrors() override;
+  std::vector<std::string> BatchErrors() override;
   std::string TimeText() override;
 
  private:

@@ -113,6 +113,35 @@ void BatchDriver::Pump() {
   }
 }
 
+void BatchDriver::ConvertAction(const ManualList& list) {
+  stop_requested_ = false;
+  if (observer_ != nullptr) {
+    observer_->BatchStarted();
+  }
+  try {
+    RunBatch(list);
+  } catch (const std::exception& e) {
+    log_.ReportError(
+        TrFormat("Can not batch conversion, error reason is %s", {std::string(e.what())}));
+  }
+  if (observer_ != nullptr) {
+    observer_->BatchFinished();
+  }
+  std::vector<std::string> errors = log_.BatchErrors();
+  if (errors.empty()) {
+    CurrentPrompter().Message(Tr("OK, Convert Complete!"));
+    return;
+  }
+  std::string joined;
+  for (const std::string& error : errors) {
+    if (!joined.empty()) {
+      joined += "\n";
+    }
+    joined += error;
+  }
+  CurrentPrompter().Message(TrFormat("Can not Convert, error reason is \"%s\"", {joined}));
+}
+
 bool BatchDriver::RunBatch(const ManualList& list) {
   log_.ClearBatchErrors();
   Pump();

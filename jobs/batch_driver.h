@@ -24,6 +24,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/conversion_options.h"
 #include "jobs/manual_list.h"
@@ -39,6 +40,8 @@ class BatchLog {
   virtual void ReportError(const std::string& message) = 0;
   virtual void WriteLogFiles() = 0;
   virtual void ClearBatchErrors() = 0;
+  // The errors reported since the run began.
+  virtual std::vector<std::string> BatchErrors() = 0;
   // The current time as "hh:nn:ss".
   virtual std::string TimeText() = 0;
 };
@@ -56,6 +59,10 @@ class BatchObserver {
   virtual void WordReady() {}
   // Lets pending window events run (repaint, the stop click).
   virtual void PumpEvents() {}
+  // Around a batch the window shows the busy cursor and takes every click as
+  // a stop request.
+  virtual void BatchStarted() {}
+  virtual void BatchFinished() {}
 };
 
 // What the option controls say at the moment a file is converted.
@@ -103,6 +110,11 @@ class BatchDriver {
   void RequestStop() { stop_requested_ = true; }
   void ClearStopRequest() { stop_requested_ = false; }
   bool stop_requested() const { return stop_requested_; }
+
+  // The "Convert" action of the window: clears the stop request, runs the
+  // batch (an error escaping it is reported), then shows "OK, Convert
+  // Complete!" or every error of the run in one message.
+  void ConvertAction(const ManualList& list);
 
   // Clears the run's errors, checks the word processor (false, after
   // reporting its error, when it does not answer), converts every checked

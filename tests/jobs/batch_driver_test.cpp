@@ -23,6 +23,7 @@ class RecordingLog : public BatchLog {
   }
   void WriteLogFiles() override { ++writes; }
   void ClearBatchErrors() override { errors.clear(); }
+  std::vector<std::string> BatchErrors() override { return errors; }
   std::string TimeText() override { return "12:00:00"; }
 
   std::vector<std::string> lines;
@@ -235,6 +236,31 @@ TEST_F(BatchDriverTest, AStopRequestAsksBeforeTheNextFileOfAFolderRow) {
   ASSERT_EQ(prompter.shown().size(), 3u);
   EXPECT_EQ(prompter.shown()[0].text, "Do you want to stop this conversion?");
   EXPECT_EQ(prompter.shown()[0].caption, "Confirm");
+}
+
+TEST_F(BatchDriverTest, TheConvertActionEndsWithOneMessage) {
+  testing::ScriptedPrompter prompter;
+  // An empty list still checks the word processor and completes.
+  driver_.ConvertAction(list_);
+  EXPECT_EQ(prompter.texts(), (std::vector<std::string>{"OK, Convert Complete!"}));
+
+  Make("bad1.doc");
+  Make("bad2.doc");
+  ASSERT_TRUE(AddFileRow(list_.list(), true, In("bad1.doc"), false, "", "", "Same File Path"));
+  ASSERT_TRUE(AddFileRow(list_.list(), true, In("bad2.doc"), false, "", "", "Same File Path"));
+  prompter.Clear();
+  driver_.ConvertAction(list_);
+  EXPECT_EQ(prompter.texts(),
+            (std::vector<std::string>{"Can not Convert, error reason is \"" + log_.errors[0] +
+                                      "\n" + log_.errors[1] + "\""}));
+
+  // What escapes the batch is reported, and the message still comes.
+  driver_.SetEnsureWordFunction([](std::string&) -> bool { throw std::runtime_error("gone"); });
+  prompter.Clear();
+  driver_.ConvertAction(list_);
+  EXPECT_EQ(log_.errors,
+            (std::vector<std::string>{"Can not batch conversion, error reason is gone"}));
+  EXPECT_EQ(prompter.texts().size(), 1u);
 }
 
 TEST_F(BatchDriverTest, AWordProcessorThatDoesNotAnswerEndsTheBatchBeforeTheFirstRow) {
