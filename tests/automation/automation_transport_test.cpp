@@ -52,7 +52,7 @@ class TransportTest : public ::testing::Test {
     SetMessagePump(nullptr);
     RegisterServer(kClass, "");
     SetDefaultConnectionOptions(saved_options_);
-    for (pid_t pid : started_by_hand_)
+    for (pid_t pid : to_end_)
       KillProcessGroup(pid);
   }
 
@@ -65,14 +65,19 @@ class TransportTest : public ::testing::Test {
   pid_t ByHand() {
     const pid_t pid = StartServerByHand(kClass);
     EXPECT_GT(pid, 0);
-    started_by_hand_.push_back(pid);
+    to_end_.push_back(pid);
     return pid;
   }
-  static pid_t ServerPid(Object& app) { return app.Get("ProcessId").AsInt(); }
+  // Also ends the server with the test, whatever the test found.
+  pid_t ServerPid(Object& app) {
+    const pid_t pid = app.Get("ProcessId").AsInt();
+    to_end_.push_back(pid);
+    return pid;
+  }
 
   RuntimeFolderScope runtime_;
   ConnectionOptions saved_options_;
-  std::vector<pid_t> started_by_hand_;
+  std::vector<pid_t> to_end_;
 };
 
 TEST_F(TransportTest, EveryValueKindAndNamedArgumentsCrossTheWire) {
