@@ -121,16 +121,6 @@ TEST_F(WordConnectionTest, ReleaseQuitsAWordCreatedAtTheFirstConnection) {
   EXPECT_EQ(WordApplication(), nullptr);
 }
 
-TEST_F(WordConnectionTest, ReleaseShowsAnAttachedWordAndKeepsIt) {
-  service_.answers["Word.Application"] = {app_, false};
-  std::string error;
-  ASSERT_TRUE(EnsureWord(error));
-  app_->log()->Clear();
-  ReleaseWord();
-  EXPECT_THAT(app_->log()->Lines(), ElementsAre("app put Visible(bool true)"));
-  EXPECT_EQ(WordApplication().get(), app_.get());
-}
-
 TEST_F(WordConnectionTest, ACreatedReconnectionLaterDoesNotMakeReleaseQuit) {
   // Attached first; the user's Word went away and a new one was started.
   service_.answers["Word.Application"] = {app_, false};
