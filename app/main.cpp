@@ -51,11 +51,11 @@ void QuitOnTerminationSignals(QCoreApplication& app) {
 int main(int argc, char** argv) {
   using namespace quillon;
   SetProcessArguments(argc, argv);
-  InitMessageCatalog(ResourceFolder() + "locale");
   std::vector<std::string> args = ProcessArguments();
   RunMode mode = DetermineRunMode(args);
 
   if (mode == RunMode::kInteractive || mode == RunMode::kTrayStart) {
+    InitMessageCatalog(ResourceFolder() + "locale");
     std::printf("%s\n", TrFormat("%s: the window is not available in this build.",
                                  {std::string(QUILLON_VERSION_TEXT)})
                             .c_str());
@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
   }
 
   QCoreApplication app(argc, argv);
+  // After the application object: its constructor resets the locale, which
+  // would undo what the catalog set-up did to the message locale.
+  InitMessageCatalog(ResourceFolder() + "locale");
   MainWindowState state(args);
   SetUpMainWindow(state);
   if (state.timer1_enabled) {

@@ -47,15 +47,5 @@ TEST(ProgramFolders, ProgramFolderHoldsTheRunningProgram) {
   EXPECT_EQ(ResourceFolder(), folder);
 }
 
-TEST(ProgramFolders, EnsureFolderMakesParents) {
-  TempDir dir;
-  EXPECT_TRUE(EnsureFolder(dir.File("a/b/c/")));
-  EXPECT_TRUE(testing::FileExists(dir.File("a/b/c")));
-  WriteFile(dir.File("file"), "x");
-  std::string error;
-  EXPECT_FALSE(EnsureFolder(dir.File("file"), &error));
-  EXPECT_NE(error, "");
-}
-
 }  // namespace
 }  // namespace quillon

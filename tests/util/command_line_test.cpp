@@ -18,13 +18,5 @@ TEST(CommandLine, StartModeParametersAreNotConversionParameters) {
   EXPECT_FALSE(HasEmbeddingParam({}));
 }
 
-TEST(CommandLine, RecordedArgumentsLeaveOutTheProgram) {
-  const char* argv[] = {"/usr/bin/quillon", "/s", "-Embedding"};
-  SetProcessArguments(3, argv);
-  EXPECT_EQ(ProcessArguments(), (std::vector<std::string>{"/s", "-Embedding"}));
-  EXPECT_EQ(CountConversionParams(), 1);
-  EXPECT_TRUE(HasEmbeddingParam());
-}
-
 }  // namespace
 }  // namespace quillon

@@ -118,28 +118,5 @@ TEST(FileTimeText, ShortDateTwoBlanksAndTimeWithoutSeconds) {
   EXPECT_EQ(prompter.shown().size(), 1u);
 }
 
-TEST(TempFolder, FollowsTmpdirWithATrailingSlash) {
-  TempDir dir;
-  const char* old = std::getenv("TMPDIR");
-  std::string saved = old != nullptr ? old : "";
-  setenv("TMPDIR", dir.path().c_str(), 1);
-  EXPECT_EQ(TempFolder(), dir.path() + "/");
-  setenv("TMPDIR", dir.File("missing").c_str(), 1);
-  EXPECT_EQ(TempFolder(), "");
-  if (old != nullptr) {
-    setenv("TMPDIR", saved.c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
-}
-
-TEST(ShellTypeName, NamesFoldersAndDocuments) {
-  TempDir dir;
-  WriteFile(dir.File("a.txt"), "plain");
-  EXPECT_FALSE(ShellTypeName(dir.path()).empty());
-  EXPECT_FALSE(ShellTypeName(dir.File("a.txt")).empty());
-  EXPECT_NE(ShellTypeName(dir.path()), ShellTypeName(dir.File("a.txt")));
-}
-
 }  // namespace
 }  // namespace quillon

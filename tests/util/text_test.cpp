@@ -14,11 +14,6 @@ TEST(UrlEncode, KeepsUnreservedAndEncodesEveryOtherByte) {
   EXPECT_EQ(UrlEncode(std::string("a\0b", 3)), "a%00b");
 }
 
-TEST(ReplaceBrackets, TurnsSquareIntoRound) {
-  EXPECT_EQ(ReplaceBrackets("[x] a[b]]"), "(x) a(b))");
-  EXPECT_EQ(ReplaceBrackets("plain (kept)"), "plain (kept)");
-}
-
 TEST(TextBetween, StrictAndLooseWhenMarkersAreMissing) {
   const std::string text = "Convert(*.doc)<-tmp->";
   EXPECT_EQ(TextBetween(text, "<-", "->", true), "tmp");
