@@ -409,6 +409,7 @@ TEST(ClassRegistryTest, BuiltInIdentifiersNameTheEngineBesideTheProgram) {
   EXPECT_EQ(RegisteredServer("Word.Basic"), "/opt/other");
   RegisterServer("Word.Basic", "");
   EXPECT_EQ(RegisteredServer("Word.Basic"), std::nullopt);
+  RegisterServer("Word.Basic", folder + "/quillon-engine");
 }
 
 }  // namespace
