@@ -110,7 +110,10 @@ std::optional<std::string> OleStorage::ReadStream(const std::string& name,
     return std::nullopt;
   std::optional<std::string> result;
   gsf_off_t size = gsf_input_size(child);
-  if (size >= 0 && static_cast<std::uint64_t>(size) <= max_bytes) {
+  // A stream never holds more than the whole file: a larger size in a
+  // damaged directory must not cost an allocation of that size.
+  gsf_off_t whole = gsf_input_size(handles_->input);
+  if (size >= 0 && size <= whole && static_cast<std::uint64_t>(size) <= max_bytes) {
     std::string bytes(static_cast<std::size_t>(size), '\0');
     bool ok = true;
     std::size_t done = 0;

@@ -5,6 +5,7 @@
 #include "docengine/doc_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <string>
 
@@ -416,6 +417,31 @@ TEST(DocReader, DamagedAndForeignFilesFailWithAMessage) {
   r = ReadBytes(BuildCompoundFile({{"WordDocument", junk}, {"0Table", junk}}), doc);
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(doc.body.empty());
+}
+
+TEST(DocReader, StreamSizeClaimedByADamagedDirectoryCostsNoMemory) {
+  DocFixture f;
+  f.text = std::u16string(5000, u'x') + u"\r";
+  f.ccp_text = static_cast<int>(f.text.size());
+  std::string bytes = BuildDoc(f);
+  // The directory entry of the main stream: its name in UTF-16, its size
+  // 0x78 bytes into the entry.
+  std::string name;
+  for (char c : std::string("WordDocument")) {
+    name += c;
+    name += '\0';
+  }
+  std::size_t entry = bytes.find(name);
+  ASSERT_NE(entry, std::string::npos);
+  testing::Put32(bytes, entry + 0x78, 0x7FFFFFF0);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  Document doc;
+  ReadResult r = ReadBytes(bytes, doc);
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.error.empty());
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024);  // kilobytes
 }
 
 TEST(DocReader, TextLimitIsRespected) {
