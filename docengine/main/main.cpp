@@ -47,6 +47,20 @@ void CapAddressSpace() {
   setrlimit(RLIMIT_AS, &limit);
 }
 
+// What the server builds is bounded too: QUILLON_ENGINE_MAX_INPUT_MB caps
+// the size of a file it opens (default: the readers' own limit).
+quillon::docengine::EngineOptions EngineOptionsFromEnvironment() {
+  quillon::docengine::EngineOptions options;
+  if (const char* text = std::getenv("QUILLON_ENGINE_MAX_INPUT_MB")) {
+    char* end = nullptr;
+    unsigned long long mib = std::strtoull(text, &end, 10);
+    if (end != text && *end == '\0' && mib > 0) {
+      options.limits.max_input_bytes = static_cast<std::size_t>(mib) << 20;
+    }
+  }
+  return options;
+}
+
 bool ParseInt(const char* text, int& value) {
   char* end = nullptr;
   long parsed = std::strtol(text, &end, 10);
@@ -98,7 +112,7 @@ int Convert(int argc, char** argv) {
     return 2;
   }
   try {
-    ObjectPtr app = quillon::docengine::MakeApplication();
+    ObjectPtr app = quillon::docengine::MakeApplication(EngineOptionsFromEnvironment());
     Args open;
     open.named.push_back(NamedArg{"FileName", Variant(std::string(argv[2]))});
     open.named.push_back(NamedArg{"ReadOnly", Variant(true)});
@@ -133,8 +147,9 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--convert") == 0)
     return Convert(argc, argv);
   if (quillon::automation::IsAutomationServerInvocation(argc, argv)) {
-    return quillon::automation::AutomationServerMain(
-        argc, argv, [](const std::string&) { return quillon::docengine::MakeApplication(); });
+    return quillon::automation::AutomationServerMain(argc, argv, [](const std::string&) {
+      return quillon::docengine::MakeApplication(EngineOptionsFromEnvironment());
+    });
   }
   std::fprintf(stderr,
                "quillon-engine is started by Quillon as an automation server.\n"
