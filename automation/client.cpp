@@ -118,6 +118,10 @@ bool PumpAvailable() {
 
 std::string DescribeLimit(std::chrono::milliseconds limit) {
   const long long ms = limit.count();
+  if (ms % 60000 == 0 && ms > 0) {
+    const long long m = ms / 60000;
+    return std::to_string(m) + (m == 1 ? " minute" : " minutes");
+  }
   if (ms % 1000 == 0) {
     const long long s = ms / 1000;
     return std::to_string(s) + (s == 1 ? " second" : " seconds");
