@@ -1504,7 +1504,10 @@ ReadResult DocxParser::Parse(std::string_view data) {
   collect(false);
   collect(true);
   doc_.format = SourceFormat::kDocx;
-  doc_.open_encoding = kCodePageUtf8;
+  // A package carries no code page of its own; like any document that is
+  // not a text file it reports the system's ANSI code page, so that the
+  // east-Asian language of its text decides a source-charset save.
+  doc_.open_encoding = AnsiCodePage();
   return ReadResult::Success();
 }
 

@@ -393,8 +393,8 @@ class WordPerfectReader : public Reader {
         return ReadResult::Failure("The WordPerfect document is damaged and cannot be read.");
     }
     doc.format = SourceFormat::kWordPerfect;
-    // The parser hands out Unicode; the file's own character sets are gone.
-    doc.open_encoding = kCodePageUtf8;
+    // Not a text file: the system's ANSI code page, as for every such document.
+    doc.open_encoding = AnsiCodePage();
     return ReadResult::Success();
   }
 };

@@ -5,6 +5,7 @@
 #include "docengine/docx_reader.h"
 #include "docengine/zip_archive.h"
 #include "tests/docengine/docx_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillon::docengine {
 namespace {
@@ -320,6 +321,81 @@ TEST(DocxReaderTest, LanguageTagsMapToIdentifiers) {
   EXPECT_EQ(LcidFromLanguageTag("ko-KR"), 0x0412);
   EXPECT_EQ(LcidFromLanguageTag("de-DE"), 0x0407);
   EXPECT_EQ(LcidFromLanguageTag(""), 0);
+}
+
+}  // namespace
+}  // namespace quillon::docengine
+
+namespace quillon::docengine {
+namespace {
+
+TEST(DocxWriterTest, SavedPackageKeepsMarksNotesAndProperties) {
+  Document doc;
+  doc.properties.title = "Saved <title>";
+  doc.page.text_width_twips = 9000;
+  doc.protection = {true, "comments"};
+  Paragraph p;
+  p.list_label = "3.";
+  p.runs.push_back({"plain & <kept>\tafter tab\nnext line"});
+  docengine::Run gone{"gone"};
+  gone.deleted = true;
+  docengine::Run added{" added"};
+  added.inserted = true;
+  docengine::Run hidden{" hidden"};
+  hidden.hidden = true;
+  docengine::Run code{" PAGE "};
+  code.field_code = true;
+  docengine::Run chinese{" \u4e2d\u6587"};
+  chinese.lang_fe = 0x0804;
+  p.runs.insert(p.runs.end(), {gone, added, hidden, code, chinese});
+  doc.body.push_back(Block::FromParagraph(p));
+  Table table;
+  auto text_block = [](const std::string& text) {
+    Paragraph para;
+    para.runs.push_back({text});
+    return Block::FromParagraph(para);
+  };
+  table.rows.push_back({});
+  table.rows[0].cells.push_back({{text_block("cell")}});
+  table.rows[0].cells.push_back({});
+  doc.body.push_back(Block::FromTable(table));
+  doc.footnotes.push_back({"1", {text_block("note one")}});
+  doc.endnotes.push_back({"i", {text_block("end note")}});
+  doc.comments.push_back({"Ann", "A", {text_block("remark")}});
+
+  quillon::testing::TempDir temp;
+  std::string error;
+  ASSERT_TRUE(SaveAsDocx(doc, temp.File("saved.docx"), error)) << error;
+  Document back;
+  const ReadResult result =
+      quillon::testing::ReadDocx(quillon::testing::ReadFile(temp.File("saved.docx")), back);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(quillon::testing::PlainText(back), quillon::testing::PlainText(doc));
+  EXPECT_EQ(back.properties.title, "Saved <title>");
+  EXPECT_EQ(back.page.text_width_twips, 9000);
+  EXPECT_EQ(back.protection.kind, "comments");
+  ASSERT_EQ(back.comments.size(), 1u);
+  EXPECT_EQ(back.comments[0].author, "Ann");
+  const auto& runs = back.body[0].paragraph.runs;
+  auto find = [&](const std::string& text) -> const docengine::Run* {
+    for (const auto& r : runs) {
+      if (r.text.find(text) != std::string::npos)
+        return &r;
+    }
+    return nullptr;
+  };
+  ASSERT_NE(find("gone"), nullptr);
+  EXPECT_TRUE(find("gone")->deleted);
+  ASSERT_NE(find("added"), nullptr);
+  EXPECT_TRUE(find("added")->inserted);
+  ASSERT_NE(find("hidden"), nullptr);
+  EXPECT_TRUE(find("hidden")->hidden);
+  ASSERT_NE(find("\u4e2d"), nullptr);
+  EXPECT_EQ(find("\u4e2d")->lang_fe, 0x0804);
+
+  // A folder that does not exist cannot take the file, and says so.
+  EXPECT_FALSE(SaveAsDocx(doc, temp.File("no/such/folder/x.docx"), error));
+  EXPECT_FALSE(error.empty());
 }
 
 }  // namespace
