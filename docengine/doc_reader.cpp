@@ -1282,6 +1282,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
   std::size_t n = text.chars.size();
   std::size_t i = 0;
   bool at_note_start = story_kind == kNoteStory;
+  bool continuation = false;  // the rest of a paragraph after a page break
   while (i < n) {
     std::size_t j = i;
     while (j < n && text.chars[j] != 0x0D && text.chars[j] != 0x07 && text.chars[j] != 0x0C)
@@ -1392,12 +1393,20 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     bool terminator_cell = j < n && text.chars[j] == 0x07;
     bool cell_end = depth == 1 ? terminator_cell : depth > 1 && pap.inner_cell;
     bool row_end = depth == 1 ? pap.ttp && terminator_cell : depth > 1 && pap.inner_ttp;
-    if (depth == 0 && pap.ilfo > 0 && numberer_) {
+    if (pap.ilfo > 0 && numberer_ && !row_end && !continuation) {
       paragraph.list_label = numberer_->Label(pap.ilfo, pap.ilvl);
       paragraph.list_level = pap.ilvl;
-    } else if (depth > 0 && pap.ilfo > 0 && numberer_ && !row_end) {
-      paragraph.list_label = numberer_->Label(pap.ilfo, pap.ilvl);
-      paragraph.list_level = pap.ilvl;
+    }
+    // A page break inside a paragraph splits it in two here; its label
+    // stays with the first part. A section mark ends its paragraph: the
+    // paragraph's formatting run ends right after it.
+    continuation = false;
+    if (j < n && text.chars[j] == 0x0C && fib_.word97()) {
+      int run = papx_.Find(text.fcs[j]);
+      bool wide =
+          text.pieces[j] < pieces_.pieces.size() && !pieces_.pieces[text.pieces[j]].compressed;
+      std::uint32_t next = text.fcs[j] + (wide ? 2 : 1);
+      continuation = run >= 0 && papx_[run].fc_end != next;
     }
     // The last paragraph of a story has no mark of its own when the story
     // was cut; an empty tail adds nothing.

@@ -301,6 +301,18 @@ TEST(DocReader, ListLabelsAreNumbered) {
   EXPECT_EQ(doc.body[1].paragraph.list_level, 1);
 }
 
+TEST(DocReader, PageBreakInsideAListParagraphKeepsOneLabel) {
+  DocFixture f;
+  f.text = u"one\x0Cmore\rtwo\r";
+  f.ccp_text = static_cast<int>(f.text.size());
+  AddLists(f);
+  auto in_list = Sprm(0x460B, {1, 0});
+  f.para_props = {{8, in_list}, {12, in_list}};
+  Document doc;
+  ASSERT_TRUE(ReadBytes(BuildDoc(f), doc).ok);
+  EXPECT_EQ(Flatten(doc.body), "1. one\nmore\n2. two\n");
+}
+
 TEST(DocReader, ListOverrideRestartsTheNumbering) {
   DocFixture f;
   f.text = u"a\rb\rc\r";
