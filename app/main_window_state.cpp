@@ -111,11 +111,11 @@ void FillDestinationFormats(MainWindowState& state) {
   state.destination_formats.Fill();
 }
 
-// [16] The settings store reads "set.ini" here (LoadSettings), then the
-// start page is chosen from the watch list.
-// Hooks still to be filled: the interface language (language selection),
-// the auto-start entry (tray and auto-run), starting the watches (watch
-// processing).
+// [16] Reads "set.ini" (or writes its first-start defaults); the window then
+// chooses its start page from the watch list. The settings' side effects
+// come in through SettingsHooks: the interface language (language
+// selection), the auto-start entry (tray and auto-run) and starting the
+// watches (watch processing) still have none.
 void LoadSettingsStep(MainWindowState& state) {
   std::string folder = ConfigFolder();
   EnsureFolder(folder);
@@ -129,7 +129,7 @@ void LoadSettingsStep(MainWindowState& state) {
   state.settings->LoadSettings();
 }
 
-// [17] The settings store writes the selected destination format here.
+// [17] Saves the selected destination format, as choosing it in the list does.
 void SaveSelectedDestinationFormat(MainWindowState& state) {
   if (state.settings) {
     state.settings->SaveDestinationFormat();
