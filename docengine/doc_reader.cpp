@@ -1197,7 +1197,9 @@ class BlockBuilder {
  public:
   BlockBuilder(std::vector<Block>& out, int max_depth) : out_(out), max_depth_(max_depth) {}
 
-  void AddParagraph(Paragraph paragraph, int depth, bool cell_end, bool row_end) {
+  // `drop_row`: the row's end mark is a tracked deletion, so is the row.
+  void AddParagraph(Paragraph paragraph, int depth, bool cell_end, bool row_end,
+                    bool drop_row = false) {
     depth = std::clamp(depth, 0, max_depth_);
     while (static_cast<int>(open_.size()) > depth)
       CloseTable();
@@ -1212,7 +1214,7 @@ class BlockBuilder {
       if (!t.cell.blocks.empty())
         t.row.cells.push_back(std::move(t.cell));
       t.cell = {};
-      if (!t.row.cells.empty())
+      if (!t.row.cells.empty() && !drop_row)
         t.table.rows.push_back(std::move(t.row));
       t.row = {};
       return;
@@ -1283,12 +1285,23 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
   std::size_t i = 0;
   bool at_note_start = story_kind == kNoteStory;
   bool continuation = false;  // the rest of a paragraph after a page break
+  // A paragraph whose mark is deleted or hidden runs on into the next one.
+  Paragraph carried;
+  bool have_carried = false;
   while (i < n) {
     std::size_t j = i;
     while (j < n && text.chars[j] != 0x0D && text.chars[j] != 0x07 && text.chars[j] != 0x0C)
       ++j;
     ParaProps pap = j < n ? ResolvePara(text.fcs[j], text.pieces[j]) : ParaProps{};
     Paragraph paragraph;
+    if (have_carried) {
+      if (pap.depth() == 0)
+        paragraph = std::move(carried);
+      else
+        builder.AddParagraph(std::move(carried), 0, false, false);
+      carried = {};
+      have_carried = false;
+    }
     int cached_run = -2;
     std::uint32_t cached_piece = 0xFFFFFFFF;
     CharProps chp;
@@ -1393,6 +1406,15 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     bool terminator_cell = j < n && text.chars[j] == 0x07;
     bool cell_end = depth == 1 ? terminator_cell : depth > 1 && pap.inner_cell;
     bool row_end = depth == 1 ? pap.ttp && terminator_cell : depth > 1 && pap.inner_ttp;
+    CharProps mark;
+    if (j < n && fib_.word97())
+      mark = ResolveChar(pap.istd, chpx_.Find(text.fcs[j]), text.pieces[j]);
+    if (depth == 0 && j < n && text.chars[j] == 0x0D && (mark.deleted || mark.hidden)) {
+      carried = std::move(paragraph);
+      have_carried = true;
+      i = j + 1;
+      continue;
+    }
     if (pap.ilfo > 0 && numberer_ && !row_end && !continuation) {
       paragraph.list_label = numberer_->Label(pap.ilfo, pap.ilvl);
       paragraph.list_level = pap.ilvl;
@@ -1411,9 +1433,11 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     // The last paragraph of a story has no mark of its own when the story
     // was cut; an empty tail adds nothing.
     if (j < n || !paragraph.runs.empty())
-      builder.AddParagraph(std::move(paragraph), depth, cell_end, row_end);
+      builder.AddParagraph(std::move(paragraph), depth, cell_end, row_end, row_end && mark.deleted);
     i = j + 1;
   }
+  if (have_carried)
+    builder.AddParagraph(std::move(carried), 0, false, false);
   builder.Finish();
 }
 

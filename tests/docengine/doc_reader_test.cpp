@@ -138,6 +138,26 @@ TEST(DocReader, CharacterFlagsAndLanguages) {
   EXPECT_TRUE(saw_lang);
 }
 
+TEST(DocReader, DeletedOrHiddenParagraphMarksJoinParagraphsAndDeletedRowsGo) {
+  DocFixture f;
+  // "gone" and its mark deleted, "half" kept with a hidden mark, then a
+  // table whose second row is deleted with its end mark.
+  f.text =
+      u"keep\rgone\rhalf\rnext\ra\x07"
+      u"b\x07\x07"
+      u"c\x07"
+      u"d\x07\x07";
+  f.ccp_text = static_cast<int>(f.text.size());
+  f.char_runs = {
+      {5, 10, Sprm(0x0800, {1})}, {14, 15, Sprm(0x083C, {1})}, {25, 30, Sprm(0x0800, {1})}};
+  std::string cell = Sprm(0x2416, {1});
+  std::string row = Sprm(0x2416, {1}) + Sprm(0x2417, {1});
+  f.para_props = {{21, cell}, {23, cell}, {24, row}, {26, cell}, {28, cell}, {29, row}};
+  Document doc;
+  ASSERT_TRUE(ReadBytes(BuildDoc(f), doc).ok);
+  EXPECT_EQ(Flatten(doc.body), "keep\nhalfnext\n[a | b]\n");
+}
+
 TEST(DocReader, FieldsKeepResultsAndMarkCodes) {
   DocFixture f;
   // A hyperlink with a nested field in its result, a field without result,
