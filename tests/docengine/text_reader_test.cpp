@@ -107,7 +107,7 @@ TEST(TextReaderTest, ChosenByContentNotByName) {
   ASSERT_TRUE(text.result.ok) << text.result.error;
   EXPECT_EQ(text.doc.format, SourceFormat::kText);
   EXPECT_EQ(RenderText(text.doc), "just words\r\n");
-  Opened binary = OpenBytes(std::string("\x01\x02\x03\x00\x05\x06garbage\x00", 16), "x.doc");
+  Opened binary = OpenBytes(std::string("\x01\x02\x03\x00\x05\x06garbage\x00", 14), "x.doc");
   EXPECT_FALSE(binary.result.ok);
   EXPECT_NE(binary.result.error.find("x.doc"), std::string::npos);
 }
