@@ -552,7 +552,8 @@ struct ListOverride {
 bool ReadLevel(std::string_view t, std::size_t& pos, Level& level) {
   if (!Fits(t, pos, 28))
     return false;
-  level.start = static_cast<std::int32_t>(U32(t, pos));
+  // Bounded so that counting on from it cannot overflow.
+  level.start = std::clamp<std::int32_t>(static_cast<std::int32_t>(U32(t, pos)), 0, 1 << 30);
   level.nfc = U8(t, pos + 4);
   std::uint8_t flags = U8(t, pos + 5);
   level.legal = flags & 0x04;
@@ -627,7 +628,8 @@ Lists ParseLists(std::string_view t, FcLcb lst, FcLcb lfo) {
           ok = false;
           break;
         }
-        std::int32_t start = static_cast<std::int32_t>(U32(t, pos));
+        std::int32_t start =
+            std::clamp<std::int32_t>(static_cast<std::int32_t>(U32(t, pos)), 0, 1 << 30);
         std::uint32_t flags = U32(t, pos + 4);
         int ilvl = flags & 0x0F;
         pos += 8;
@@ -1133,9 +1135,9 @@ void ApplyParaSprms(std::string_view g, ParaProps& p) {
         p.itap = static_cast<int>(std::min<std::uint32_t>(U32(op, 0), 10000));
         break;
       case 0x664A: {
-        int delta = static_cast<std::int32_t>(U32(op, 0));
-        int base = p.depth();
-        p.itap = std::clamp(base + delta, 0, 10000);
+        std::int64_t delta = static_cast<std::int32_t>(U32(op, 0));
+        std::int64_t depth = p.depth() + delta;
+        p.itap = static_cast<int>(std::clamp<std::int64_t>(depth, 0, 10000));
         break;
       }
       case 0x244B:
