@@ -618,6 +618,70 @@ class HtmlBuilder {
 
 void SilentErrors(void*, const char*, ...) {}
 
+bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
+  if (text.size() - at < word.size())
+    return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    char c = text[at + i];
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+    if (c != word[i])
+      return false;
+  }
+  return true;
+}
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.';
+}
+
+// Word processors write markup the HTML parser misreads: the markers of
+// downlevel-revealed conditionals ("<![if !supportLists]>") would show as
+// text, and prefixed elements lose their prefix ("<o:p>" would open a
+// paragraph). The markers go; prefixed names become unknown inline ones.
+std::string PrepareMarkup(const std::string& in) {
+  std::string out;
+  out.reserve(in.size());
+  std::size_t i = 0;
+  while (i < in.size()) {
+    const std::size_t lt = in.find('<', i);
+    if (lt == std::string::npos) {
+      out.append(in, i, std::string::npos);
+      break;
+    }
+    out.append(in, i, lt - i);
+    i = lt;
+    if (in.compare(i, 4, "<!--") == 0) {
+      const std::size_t end = in.find("-->", i + 4);
+      const std::size_t stop = end == std::string::npos ? in.size() : end + 3;
+      out.append(in, i, stop - i);
+      i = stop;
+      continue;
+    }
+    if (StartsWithNoCase(in, i, "<![if") || StartsWithNoCase(in, i, "<![endif")) {
+      const std::size_t end = in.find('>', i);
+      i = end == std::string::npos ? in.size() : end + 1;
+      continue;
+    }
+    out += '<';
+    ++i;
+    std::size_t name = i;
+    if (name < in.size() && in[name] == '/')
+      ++name;
+    std::size_t end = name;
+    while (end < in.size() && (IsNameChar(in[end]) || in[end] == ':'))
+      ++end;
+    const std::size_t colon = in.find(':', name);
+    if (end > name && colon != std::string::npos && colon < end && colon > name) {
+      out.append(in, i, colon - i);
+      out += '-';
+      i = colon + 1;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 int DetectHtmlCodePage(std::string_view data) {
@@ -653,6 +717,7 @@ ReadResult ReadHtmlDocument(std::string_view data, const OpenOptions& options, D
   }
   // A NUL character would end the parser's input early.
   utf8.erase(std::remove(utf8.begin(), utf8.end(), '\0'), utf8.end());
+  utf8 = PrepareMarkup(utf8);
   if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) {
     return ReadResult::Failure("The document is too large to open.");
   }
