@@ -415,6 +415,17 @@ class DocxParser {
   void AddText(Paragraph& para, std::string text, const Context& ctx, const RunFormat& format,
                bool field_code);
   bool InFieldCode() const;
+  // Past the nesting limit the read fails: a hostile file must not run the
+  // stack out.
+  bool TooDeep(int depth) {
+    if (depth <= options_.limits.max_depth)
+      return false;
+    if (!failed_) {
+      failed_ = true;
+      failure_ = ReadResult::Failure("The document is damaged: its elements nest too deeply.");
+    }
+    return true;
+  }
 
   const OpenOptions& options_;
   Document& doc_;
@@ -919,7 +930,7 @@ pugi::xml_node DocxParser::PickAlternate(const pugi::xml_node& alternate) const 
 
 void DocxParser::ParseDrawing(const pugi::xml_node& node, std::vector<Block>& extra,
                               const Context& ctx, int depth) {
-  if (depth > options_.limits.max_depth || failed_)
+  if (TooDeep(depth) || failed_)
     return;
   for (pugi::xml_node c : node.children()) {
     if (c.type() != pugi::node_element)
@@ -940,6 +951,8 @@ void DocxParser::ParseDrawing(const pugi::xml_node& node, std::vector<Block>& ex
 
 void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<Block>& extra,
                           const Context& ctx, int depth) {
+  if (TooDeep(depth))
+    return;
   pugi::xml_node rpr = Child(r, "rPr");
   RunFormat format = ReadRunFormat(rpr);
   ResolveStyle(AttrText(Child(rpr, "rStyle"), "val"), format);
@@ -1018,7 +1031,7 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
 
 void DocxParser::ParseInline(const pugi::xml_node& node, Paragraph& para, std::vector<Block>& extra,
                              const Context& ctx, int depth) {
-  if (depth > options_.limits.max_depth || failed_)
+  if (TooDeep(depth) || failed_)
     return;
   for (pugi::xml_node c : node.children()) {
     if (c.type() != pugi::node_element)
@@ -1112,6 +1125,8 @@ void DocxParser::ParseParagraph(const pugi::xml_node& p, std::vector<Block>& out
 
 void DocxParser::ParseCells(const pugi::xml_node& container, TableRow& row, const Context& ctx,
                             int depth) {
+  if (TooDeep(depth))
+    return;
   for (pugi::xml_node c : container.children()) {
     if (c.type() != pugi::node_element || failed_)
       continue;
@@ -1131,6 +1146,8 @@ void DocxParser::ParseCells(const pugi::xml_node& container, TableRow& row, cons
 
 void DocxParser::ParseRows(const pugi::xml_node& container, Table& table, const Context& ctx,
                            int depth) {
+  if (TooDeep(depth))
+    return;
   for (pugi::xml_node c : container.children()) {
     if (c.type() != pugi::node_element || failed_)
       continue;
@@ -1370,11 +1387,8 @@ void DocxParser::ParseAltChunk(const pugi::xml_node& chunk, std::vector<Block>& 
 
 void DocxParser::ParseBlocks(const pugi::xml_node& container, std::vector<Block>& out,
                              const Context& ctx, int depth) {
-  if (depth > options_.limits.max_depth) {
-    failed_ = true;
-    failure_ = ReadResult::Failure("The document is damaged: its elements nest too deeply.");
+  if (TooDeep(depth))
     return;
-  }
   for (pugi::xml_node c : container.children()) {
     if (c.type() != pugi::node_element || failed_)
       continue;

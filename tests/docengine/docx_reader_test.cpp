@@ -307,6 +307,40 @@ TEST(DocxReaderTest, InflationBeyondTheLimitsIsABomb) {
   EXPECT_TRUE(ReadDocx(MakeDocx(big_body), doc).ok);
 }
 
+TEST(DocxReaderTest, HostileNestingFailsWithoutExhaustingTheStack) {
+  // Far past the nesting limit, yet small enough to stay
+  // under the inflation ratio that would stop it first.
+  const int levels = 10000;
+  std::string blocks;
+  std::string runs = "<w:p><w:r>";
+  for (int i = 0; i < levels; ++i) {
+    blocks += "<w:sdt><w:sdtContent>";
+    runs += "<mc:AlternateContent><mc:Choice Requires=\"w14\">";
+  }
+  for (int i = 0; i < levels; ++i) {
+    blocks += "</w:sdtContent></w:sdt>";
+    runs += "</mc:Choice></mc:AlternateContent>";
+  }
+  runs += "</w:r></w:p>";
+  std::string table;
+  for (int i = 0; i < 2000; ++i)
+    table += "<w:tbl><w:tr><w:tc>";
+  for (int i = 0; i < 2000; ++i)
+    table += "<w:p/></w:tc></w:tr></w:tbl>";
+  for (const std::string& body : {blocks, runs, table}) {
+    Document doc;
+    const ReadResult result = ReadDocx(MakeDocx(P("before") + body), doc);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("nest too deeply"), std::string::npos) << result.error;
+  }
+  // Ordinary nesting reads.
+  std::string nested = P("x");
+  for (int i = 0; i < 20; ++i)
+    nested = "<w:tbl><w:tr><w:tc>" + nested + "</w:tc></w:tr></w:tbl>";
+  Document doc;
+  EXPECT_TRUE(ReadDocx(MakeDocx(nested), doc).ok);
+}
+
 TEST(DocxReaderTest, SniffClaimsPackagesOnly) {
   const auto reader = MakeDocxReader();
   const std::string docx = MakeDocx(P("x"));
