@@ -17,6 +17,9 @@ std::unique_ptr<Reader> MakeDocxReader();
 // instructions are written as hidden text), list labels as literal text,
 // tables, footnotes and endnotes after a separator, the title and the
 // protection kind. False with an error text when the file cannot be written.
+// Only what the model holds is written: character formatting, styles,
+// pictures, headers and footers of the source are not, so this makes a new
+// file (SaveAs) and never stands in for writing a package back over itself.
 bool SaveAsDocx(const Document& doc, const std::string& path, std::string& error);
 
 // The language identifier (LCID) of a BCP-47 tag ("zh-CN" -> 0x0804), or 0
