@@ -228,7 +228,7 @@ TEST(DocxReaderTest, PackagePropertiesProtectionPageWidthAndLanguage) {
 TEST(DocxReaderTest, AlternateFormatChunksJoinTheBody) {
   const std::string body = P("before") + "<w:altChunk r:id=\"chunk1\"/>" +
                            "<w:altChunk r:id=\"chunk2\"/>" + "<w:altChunk r:id=\"chunk3\"/>" +
-                           P("after");
+                           "<w:altChunk r:id=\"chunk4\"/>" + P("after");
   const std::string html =
       "<html><body><p>from <b>html</b></p><ul><li>item</li></ul></body></html>";
   const std::string text = "plain line 1\r\nplain line 2";
@@ -237,13 +237,15 @@ TEST(DocxReaderTest, AlternateFormatChunksJoinTheBody) {
       "--XX\r\nContent-Type: text/html; charset=\"windows-1252\"\r\n"
       "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
       "<html><body><p>caf=E9 =\r\nau lait</p></body></html>\r\n--XX--\r\n";
-  const Document doc =
-      MustRead(MakeDocx(body, {{"chunk.html", "aFChunk", html, "text/html", "chunk1"},
-                               {"chunk.txt", "aFChunk", text, "text/plain", "chunk2"},
-                               {"chunk.mht", "aFChunk", mht, "message/rfc822", "chunk3"}}));
+  const Document doc = MustRead(MakeDocx(
+      body,
+      {{"chunk.html", "aFChunk", html, "text/html", "chunk1"},
+       {"chunk.txt", "aFChunk", text, "text/plain", "chunk2"},
+       {"chunk.mht", "aFChunk", mht, "message/rfc822", "chunk3"},
+       {"chunk.rtf", "aFChunk", "{\\rtf1\\ansi from rtf\\par}", "application/rtf", "chunk4"}}));
   EXPECT_EQ(PlainText(doc),
             "before\nfrom html\n\u2022\titem\nplain line 1\nplain line 2\n"
-            "caf\u00e9 au lait\nafter\n");
+            "caf\u00e9 au lait\nfrom rtf\nafter\n");
 }
 
 TEST(DocxReaderTest, BrokenPackagesFailWithAMessage) {
