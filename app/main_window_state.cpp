@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/command_line_run.h"
+#include "engine/word_connection.h"
 #include "platform/folders.h"
 #include "platform/prompter.h"
 #include "util/command_line.h"
@@ -159,8 +160,11 @@ void DiscardPendingWatchEvents(MainWindowState& state) {
   state.pending_watch_events.clear();
 }
 
-// [5] The engine releases the word processor here (ReleaseWord).
-void ReleaseWordProcessor(MainWindowState& /*state*/) {}
+// [5] Quits the word processor this program started, or hands an attached
+// one back to its user.
+void ReleaseWordProcessor(MainWindowState& /*state*/) {
+  engine::ReleaseWord();
+}
 
 // [6]
 void WriteLogFilesStep(MainWindowState& state) {

@@ -7,8 +7,8 @@
 # FOLDER defaults to ../shared/corpus/rtf, BUILD_DIR to build.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
-folder=${1:-$here/../shared/corpus/rtf}
-build=${2:-$here/build}
+folder=$(cd "${1:-$here/../shared/corpus/rtf}" && pwd) || exit 1
+build=$(cd "${2:-$here/build}" && pwd) || exit 1
 bin=$build/bin
 
 mapfile -t files < <(find "$folder" -maxdepth 1 -type f -name '*.rtf' | sort)
@@ -20,6 +20,8 @@ bytes=0
 for f in "${files[@]}"; do bytes=$((bytes + $(stat -c %s "$f"))); done
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
+# unrtf drops the pictures it finds into the current folder.
+cd "$out" || exit 1
 
 # Prints one result line: name, seconds, failures.
 report() {
