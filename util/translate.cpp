@@ -75,13 +75,13 @@ std::string FormatText(std::string_view format, const std::vector<FormatArg>& ar
       out += c;
       continue;
     }
-    char spec = format[i + 1];
-    if (spec == '%') {
+    char kind = format[i + 1];
+    if (kind == '%') {
       out += '%';
       ++i;
       continue;
     }
-    if ((spec == 's' || spec == 'd') && next < args.size()) {
+    if ((kind == 's' || kind == 'd') && next < args.size()) {
       const FormatArg& arg = args[next++];
       if (const auto* text = std::get_if<std::string>(&arg)) {
         out += *text;
