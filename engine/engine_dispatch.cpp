@@ -11,6 +11,7 @@
 #include <exception>
 #include <thread>
 
+#include "engine/engine_text.h"
 #include "engine/legacy_preconvert.h"
 #include "engine/plugin_macros.h"
 #include "engine/process_runner.h"
@@ -54,22 +55,6 @@ std::string LowerAscii(std::string text) {
     }
   }
   return text;
-}
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string TrimBlanksAndControls(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && IsBlankOrControl(text[first])) {
-    ++first;
-  }
-  while (last > first && IsBlankOrControl(text[last - 1])) {
-    --last;
-  }
-  return text.substr(first, last - first);
 }
 
 // The folder part without its trailing "/", except for the root itself.

@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 
+#include "engine/engine_text.h"
 #include "engine/process_runner.h"
 #include "platform/folders.h"
 #include "util/translate.h"
@@ -27,22 +28,6 @@ std::mutex& FolderLock() {
 std::string& ChosenFolder() {
   static std::string folder;
   return folder;
-}
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string TrimBlanksAndControls(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && IsBlankOrControl(text[first])) {
-    ++first;
-  }
-  while (last > first && IsBlankOrControl(text[last - 1])) {
-    --last;
-  }
-  return text.substr(first, last - first);
 }
 
 bool FileExists(const std::string& path) {

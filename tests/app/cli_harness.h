@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/temp_dir.h"
 
 namespace quillon::testing {
@@ -132,8 +134,36 @@ class CliHarness {
     return files;
   }
 
+  // The paths of the day logs ("DD.log") in the state folder, sorted.
+  std::vector<std::string> DayLogs() const {
+    std::vector<std::string> logs;
+    for (const std::string& name : FilesBelow(Home())) {
+      if (name.size() == 6 && name.substr(2) == ".log") {
+        logs.push_back(Home(name));
+      }
+    }
+    return logs;
+  }
+
  private:
   TempDir dir_;
+};
+
+// Fixture of the tests that run the program: each test has its own harness;
+// without the built programs or the corpus the test is skipped, saying why.
+class CliRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string missing = CliHarness::Missing();
+    if (!missing.empty()) {
+      GTEST_SKIP() << missing;
+    }
+    if (CorpusDir().empty()) {
+      GTEST_SKIP() << "the document corpus (../shared/corpus) is absent";
+    }
+  }
+
+  CliHarness h_;
 };
 
 }  // namespace quillon::testing

@@ -9,33 +9,13 @@
 #include <map>
 
 #include "tests/app/cli_harness.h"
+#include "tests/app/default_settings.h"
 
 namespace quillon::testing {
 namespace {
 
-constexpr char kDefaultSettings[] =
-    "[Tarvell\\Quillon]\r\n"
-    "Auto Run At Startup=0\r\n"
-    "Auto Start Watch When Run=1\r\n"
-    "Minimized TrayIcon=0\r\n"
-    "Auto Check Update Information=0\r\n"
-    "Delete Source File After Conversion=0\r\n"
-    "Create Log File=1\r\n"
-    "Manual Destination File Format=2\r\n"
-    "Text File Delimited Format=-1\r\n";
-
-class CliOptionsTest : public ::testing::Test {
+class CliOptionsTest : public CliRunTest {
  protected:
-  void SetUp() override {
-    std::string missing = CliHarness::Missing();
-    if (!missing.empty()) {
-      GTEST_SKIP() << missing;
-    }
-    if (CorpusDir().empty()) {
-      GTEST_SKIP() << "the document corpus (../shared/corpus) is absent";
-    }
-  }
-
   // Two documents the word processor cannot read.
   void MakeBrokenFiles(const std::string& folder) {
     WriteFile(h_.Work(folder + "/broken.docx"), std::string("PK\x03\x04not a package", 18));
@@ -44,15 +24,9 @@ class CliOptionsTest : public ::testing::Test {
   }
 
   std::string DayLog() const {
-    for (const std::string& name : CliHarness::FilesBelow(h_.Home())) {
-      if (name.size() == 6 && name.substr(2) == ".log") {
-        return ReadFile(h_.Home(name));
-      }
-    }
-    return {};
+    std::vector<std::string> logs = h_.DayLogs();
+    return logs.empty() ? std::string() : ReadFile(logs.front());
   }
-
-  CliHarness h_;
 };
 
 TEST_F(CliOptionsTest, EveryFormatCodeGivesItsOwnText) {

@@ -10,18 +10,8 @@
 namespace quillon::testing {
 namespace {
 
-class CliSourcesTest : public ::testing::Test {
+class CliSourcesTest : public CliRunTest {
  protected:
-  void SetUp() override {
-    std::string missing = CliHarness::Missing();
-    if (!missing.empty()) {
-      GTEST_SKIP() << missing;
-    }
-    if (CorpusDir().empty()) {
-      GTEST_SKIP() << "the document corpus (../shared/corpus) is absent";
-    }
-  }
-
   // in/: a .doc, a .docx, an .rtf and an .html file; sub-folders "b" and
   // "a" (with "a/deep"), each with a .doc; a "Drafts" folder; a "~" file.
   static void MakeTree(const CliHarness& h) {
@@ -40,11 +30,8 @@ class CliSourcesTest : public ::testing::Test {
   // the working folder.
   std::vector<std::string> ConvertedInOrder() {
     std::vector<std::string> sources;
-    for (const std::string& name : CliHarness::FilesBelow(h_.Home())) {
-      if (name == "error.log" || name.size() != 6 || name.substr(2) != ".log") {
-        continue;
-      }
-      for (const std::string& line : CliHarness::Lines(h_.Home(name))) {
+    for (const std::string& log : h_.DayLogs()) {
+      for (const std::string& line : CliHarness::Lines(log)) {
         size_t at = line.find("        successfully convert ");
         if (at == std::string::npos) {
           continue;
@@ -56,8 +43,6 @@ class CliSourcesTest : public ::testing::Test {
     }
     return sources;
   }
-
-  CliHarness h_;
 };
 
 TEST_F(CliSourcesTest, MasksChooseTheFilesAndSubFoldersFollowInAlphabeticalOrder) {

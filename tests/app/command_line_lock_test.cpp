@@ -26,6 +26,8 @@ extern char** environ;
 namespace quillon {
 namespace {
 
+using testing::RuntimeFolderScope;
+using testing::StateFolderScope;
 using testing::TempDir;
 using Clock = std::chrono::steady_clock;
 
@@ -154,16 +156,8 @@ constexpr auto kEnds = std::chrono::milliseconds(15000);
 
 class CommandLineLockTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("QUILLON_HOME", home_.path().c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("QUILLON_HOME");
-    unsetenv("XDG_RUNTIME_DIR");
-  }
-  TempDir home_;
-  TempDir runtime_;
+  StateFolderScope home_;
+  RuntimeFolderScope runtime_;
   TempDir source_;  // an empty folder to convert
 };
 

@@ -1,6 +1,5 @@
 #include "app/main_window_state.h"
 
-#include <cstdlib>
 #include <numeric>
 
 #include <gtest/gtest.h>
@@ -10,7 +9,8 @@
 namespace quillon {
 namespace {
 
-using testing::TempDir;
+using testing::RuntimeFolderScope;
+using testing::StateFolderScope;
 
 std::vector<int> StepsUpTo(int last) {
   std::vector<int> steps(last);
@@ -33,16 +33,8 @@ TEST(RunMode, ToldApartFromTheParametersAlone) {
 // Each test has its own state folder and lock folder.
 class MainWindowStateTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("QUILLON_HOME", home_.path().c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("QUILLON_HOME");
-    unsetenv("XDG_RUNTIME_DIR");
-  }
-  TempDir home_;
-  TempDir runtime_;
+  StateFolderScope home_;
+  RuntimeFolderScope runtime_;
 };
 
 TEST_F(MainWindowStateTest, CommandLineRunHoldsTheLockFromSetUpToShutDown) {

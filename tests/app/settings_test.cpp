@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "support/logs.h"
+#include "tests/app/default_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon {
 namespace {
 
+using testing::kDefaultSettings;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -38,16 +40,7 @@ TEST(SettingsTest, FirstStartWritesTheDefaultsAndStartsTheWatches) {
   Fixture f;
   auto settings = f.Start();
   EXPECT_TRUE(settings->first_start());
-  EXPECT_EQ(ReadFile(f.dir.File("set.ini")),
-            "[Tarvell\\Quillon]\r\n"
-            "Auto Run At Startup=0\r\n"
-            "Auto Start Watch When Run=1\r\n"
-            "Minimized TrayIcon=0\r\n"
-            "Auto Check Update Information=0\r\n"
-            "Delete Source File After Conversion=0\r\n"
-            "Create Log File=1\r\n"
-            "Manual Destination File Format=2\r\n"
-            "Text File Delimited Format=-1\r\n");
+  EXPECT_EQ(ReadFile(f.dir.File("set.ini")), kDefaultSettings);
   EXPECT_EQ(f.watch_starts, 1);
   EXPECT_TRUE(f.languages.empty());
   EXPECT_EQ(settings->text_delimited_index(), -1);

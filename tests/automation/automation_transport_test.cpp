@@ -25,7 +25,7 @@ namespace {
 using quillon::testing::KillProcessGroup;
 using quillon::testing::RuntimeFolderScope;
 using quillon::testing::StartServerByHand;
-using quillon::testing::TestServerProgram;
+using quillon::testing::TestServerScope;
 using quillon::testing::WaitProcessGone;
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
@@ -40,18 +40,8 @@ Args Positional(std::vector<Variant> values) {
 
 class TransportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_options_ = DefaultConnectionOptions();
-    ConnectionOptions options;
-    options.call_timeout = 10s;
-    options.start_timeout = 10s;
-    SetDefaultConnectionOptions(options);
-    RegisterServer(kClass, TestServerProgram());
-  }
   void TearDown() override {
     SetMessagePump(nullptr);
-    RegisterServer(kClass, "");
-    SetDefaultConnectionOptions(saved_options_);
     for (pid_t pid : to_end_)
       KillProcessGroup(pid);
   }
@@ -76,7 +66,7 @@ class TransportTest : public ::testing::Test {
   }
 
   RuntimeFolderScope runtime_;
-  ConnectionOptions saved_options_;
+  TestServerScope server_{{kClass}};
   std::vector<pid_t> to_end_;
 };
 

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "automation/server.h"
+#include "tests/support/describe_args.h"
 
 namespace {
 
@@ -32,8 +33,6 @@ using quillon::automation::ObjectPtr;
 using quillon::automation::Variant;
 
 std::atomic<int> live_children{0};
-
-std::string DescribeArg(const Variant& v);
 
 class Child : public Object {
  public:
@@ -52,26 +51,9 @@ class Child : public Object {
   int number_;
 };
 
-std::string DescribeArg(const Variant& v) {
-  switch (v.kind()) {
-    case Variant::Kind::kEmpty:
-      return "empty";
-    case Variant::Kind::kBool:
-      return v.AsBool() ? "bool true" : "bool false";
-    case Variant::Kind::kInt:
-      return "int " + std::to_string(v.AsInt());
-    case Variant::Kind::kText:
-      return "text \"" + v.AsText() + "\"";
-    case Variant::Kind::kObject: {
-      try {
-        auto* child = dynamic_cast<Child*>(v.AsObject().get());
-        return child ? "object child " + std::to_string(child->number()) : "object ?";
-      } catch (const AutomationError&) {
-        return "object null";
-      }
-    }
-  }
-  return "?";
+std::string NameChild(Object& object) {
+  auto* child = dynamic_cast<Child*>(&object);
+  return child ? "child " + std::to_string(child->number()) : "?";
 }
 
 class Application : public Object {
@@ -108,15 +90,8 @@ class Application : public Object {
       return Variant(ObjectPtr(std::make_shared<Child>(++made_)));
     if (is(CallKind::kMethod, "Echo"))
       return first ? *first : Variant();
-    if (is(CallKind::kMethod, "Describe")) {
-      std::string out;
-      for (const Variant& v : args.positional)
-        out += (out.empty() ? "" : ", ") + DescribeArg(v);
-      for (const auto& arg : args.named) {
-        out += (out.empty() ? "" : ", ") + arg.name + "=" + DescribeArg(arg.value);
-      }
-      return Variant(out);
-    }
+    if (is(CallKind::kMethod, "Describe"))
+      return Variant(quillon::testing::DescribeArgs(args, NameChild));
     if (is(CallKind::kMethod, "Sleep") && first) {
       usleep(static_cast<useconds_t>(first->ToInt()) * 1000);
       return Variant(true);

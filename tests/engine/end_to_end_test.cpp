@@ -19,6 +19,7 @@ namespace quillon::engine {
 namespace {
 
 using quillon::testing::ReadFile;
+using quillon::testing::RuntimeFolderScope;
 using quillon::testing::TempDir;
 using quillon::testing::WriteFile;
 
@@ -102,9 +103,8 @@ class EngineServerTest : public ::testing::Test {
     if (::stat(engine_.c_str(), &info) != 0) {
       return;
     }
-    runtime_ = new TempDir;
     // A private running-object table: never attach to a server of the user's.
-    ::setenv("XDG_RUNTIME_DIR", runtime_->path().c_str(), 1);
+    runtime_ = new RuntimeFolderScope;
     // Pinned code pages, so that the expected bytes do not depend on the
     // machine's locale.
     ::setenv("QUILLON_ANSI_CODEPAGE", "1252", 1);
@@ -124,11 +124,11 @@ class EngineServerTest : public ::testing::Test {
   }
 
   static std::string engine_;
-  static TempDir* runtime_;
+  static RuntimeFolderScope* runtime_;
 };
 
 std::string EngineServerTest::engine_;
-TempDir* EngineServerTest::runtime_ = nullptr;
+RuntimeFolderScope* EngineServerTest::runtime_ = nullptr;
 
 class EndToEndTest : public EngineServerTest, public ::testing::WithParamInterface<Sample> {};
 

@@ -23,25 +23,14 @@ using quillon::testing::KillProcessGroup;
 using quillon::testing::ProcessGone;
 using quillon::testing::RuntimeFolderScope;
 using quillon::testing::StartServerByHand;
-using quillon::testing::TestServerProgram;
+using quillon::testing::TestServerScope;
 using quillon::testing::WaitProcessGone;
 using ::testing::HasSubstr;
 using namespace std::chrono_literals;
 
 class WordProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_options_ = automation::DefaultConnectionOptions();
-    automation::ConnectionOptions options;
-    options.call_timeout = 10s;
-    options.start_timeout = 10s;
-    automation::SetDefaultConnectionOptions(options);
-    for (const char* id : kWordClassIdentifiers) {
-      saved_programs_.push_back(automation::RegisteredServer(id).value_or(""));
-      automation::RegisterServer(id, TestServerProgram());
-    }
-    ResetWordConnection();
-  }
+  void SetUp() override { ResetWordConnection(); }
   void TearDown() override {
     if (auto app = WordApplication()) {
       try {
@@ -50,11 +39,8 @@ class WordProcessTest : public ::testing::Test {
       }
     }
     ResetWordConnection();
-    for (std::size_t i = 0; i < saved_programs_.size(); ++i) {
-      automation::RegisterServer(kWordClassIdentifiers[i], saved_programs_[i]);
-    }
-    automation::SetDefaultConnectionOptions(saved_options_);
-    for (pid_t pid : pids_) KillProcessGroup(pid);
+    for (pid_t pid : pids_)
+      KillProcessGroup(pid);
   }
 
   pid_t WordPid() {
@@ -64,8 +50,7 @@ class WordProcessTest : public ::testing::Test {
   }
 
   RuntimeFolderScope runtime_;
-  automation::ConnectionOptions saved_options_;
-  std::vector<std::string> saved_programs_;
+  TestServerScope server_{{std::begin(kWordClassIdentifiers), std::end(kWordClassIdentifiers)}};
   std::vector<pid_t> pids_;
 };
 
@@ -170,8 +155,9 @@ TEST_F(WordProcessTest, NoUsableWordGivesTheInstallMessage) {
   }
   std::string error;
   EXPECT_FALSE(EnsureWord(error));
-  EXPECT_EQ(error,
-            "Can not load Microsoft Word, you must install Microsoft Word first, please try again!");
+  EXPECT_EQ(
+      error,
+      "Can not load Microsoft Word, you must install Microsoft Word first, please try again!");
   EXPECT_FALSE(FirstConnectionPending());
   EXPECT_NO_THROW(ReleaseWord());
 }

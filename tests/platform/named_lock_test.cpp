@@ -21,15 +21,14 @@ extern char** environ;
 namespace quillon {
 namespace {
 
+using testing::RuntimeFolderScope;
 using testing::TempDir;
 
 // Every test gets its own runtime folder, so that nothing here meets the
 // locks of programs (or other tests) running at the same time.
 class NamedLockTest : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1); }
-  void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
-  TempDir runtime_;
+  RuntimeFolderScope runtime_;
 };
 
 TEST_F(NamedLockTest, HoldersExcludeEachOtherUntilReleased) {

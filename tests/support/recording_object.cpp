@@ -2,30 +2,23 @@
 
 #include <cctype>
 
+#include "tests/support/describe_args.h"
+
 namespace quillon::testing {
 
 using automation::AutomationError;
 
+namespace {
+
+std::string NameRecordingObject(automation::Object& object) {
+  auto* recording = dynamic_cast<RecordingObject*>(&object);
+  return recording ? recording->label() : std::string("?");
+}
+
+}  // namespace
+
 std::string DescribeValue(const Variant& value) {
-  switch (value.kind()) {
-    case Variant::Kind::kEmpty:
-      return "empty";
-    case Variant::Kind::kBool:
-      return value.AsBool() ? "bool true" : "bool false";
-    case Variant::Kind::kInt:
-      return "int " + std::to_string(value.AsInt());
-    case Variant::Kind::kText:
-      return "text \"" + value.AsText() + "\"";
-    case Variant::Kind::kObject: {
-      try {
-        auto* recording = dynamic_cast<RecordingObject*>(value.AsObject().get());
-        return "object " + (recording ? recording->label() : std::string("?"));
-      } catch (const AutomationError&) {
-        return "object null";
-      }
-    }
-  }
-  return "?";
+  return DescribeValue(value, NameRecordingObject);
 }
 
 std::string Describe(const RecordedCall& call) {
@@ -44,21 +37,7 @@ std::string Describe(const RecordedCall& call) {
   out += call.name;
   if (call.args.positional.empty() && call.args.named.empty())
     return out;
-  out += "(";
-  bool first = true;
-  for (const Variant& v : call.args.positional) {
-    if (!first)
-      out += ", ";
-    out += DescribeValue(v);
-    first = false;
-  }
-  for (const automation::NamedArg& arg : call.args.named) {
-    if (!first)
-      out += ", ";
-    out += arg.name + "=" + DescribeValue(arg.value);
-    first = false;
-  }
-  return out + ")";
+  return out + "(" + DescribeArgs(call.args, NameRecordingObject) + ")";
 }
 
 std::vector<std::string> CallLog::Lines() const {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -23,7 +24,24 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-std::string TempDir::File(const std::string& relative) const { return path_ + "/" + relative; }
+std::string TempDir::File(const std::string& relative) const {
+  return path_ + "/" + relative;
+}
+
+TempDirVariable::TempDirVariable(std::string variable) : variable_(std::move(variable)) {
+  if (const char* old = std::getenv(variable_.c_str())) {
+    previous_ = old;
+  }
+  setenv(variable_.c_str(), dir_.path().c_str(), 1);
+}
+
+TempDirVariable::~TempDirVariable() {
+  if (previous_) {
+    setenv(variable_.c_str(), previous_->c_str(), 1);
+  } else {
+    unsetenv(variable_.c_str());
+  }
+}
 
 void WriteFile(const std::string& path, const std::string& content) {
   fs::path p(path);

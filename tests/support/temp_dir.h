@@ -1,7 +1,9 @@
 #pragma once
 // Test helpers for files: a temporary folder removed with its contents at the
-// end of the test, whole-file read and write, and the shared corpus folder.
+// end of the test, private folders named by environment variables, whole-file
+// read and write, and the shared corpus folder.
 
+#include <optional>
 #include <string>
 
 namespace quillon::testing {
@@ -20,6 +22,38 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// Points an environment variable at a fresh temporary folder while it lives,
+// then puts back what was there before (or unsets it), so that the state of
+// one test never leaks into the next.
+class TempDirVariable {
+ public:
+  explicit TempDirVariable(std::string variable);
+  ~TempDirVariable();
+  TempDirVariable(const TempDirVariable&) = delete;
+  TempDirVariable& operator=(const TempDirVariable&) = delete;
+
+  const std::string& path() const { return dir_.path(); }
+  std::string File(const std::string& relative) const { return dir_.File(relative); }
+
+ private:
+  std::string variable_;
+  TempDir dir_;
+  std::optional<std::string> previous_;
+};
+
+// A private XDG_RUNTIME_DIR: the locks and automation servers of different
+// tests never meet, nor those of programs running beside the tests.
+class RuntimeFolderScope : public TempDirVariable {
+ public:
+  RuntimeFolderScope() : TempDirVariable("XDG_RUNTIME_DIR") {}
+};
+
+// A private QUILLON_HOME: the program's settings and logs start empty.
+class StateFolderScope : public TempDirVariable {
+ public:
+  StateFolderScope() : TempDirVariable("QUILLON_HOME") {}
 };
 
 // Writes `content` to `path`, creating missing parent folders.

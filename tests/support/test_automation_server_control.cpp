@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -14,26 +13,32 @@
 
 namespace quillon::testing {
 
-RuntimeFolderScope::RuntimeFolderScope() {
-  if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
-    previous_ = old;
-  setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
-}
-
-RuntimeFolderScope::~RuntimeFolderScope() {
-  if (previous_) {
-    setenv("XDG_RUNTIME_DIR", previous_->c_str(), 1);
-  } else {
-    unsetenv("XDG_RUNTIME_DIR");
-  }
-}
-
 std::string TestServerProgram() {
   // Every program of the build lands in one folder.
   char buffer[4096];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
   std::string self(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
   return self.substr(0, self.rfind('/')) + "/test_automation_server";
+}
+
+TestServerScope::TestServerScope(std::vector<std::string> class_ids)
+    : saved_options_(automation::DefaultConnectionOptions()) {
+  automation::ConnectionOptions options;
+  options.call_timeout = std::chrono::seconds(10);
+  options.start_timeout = std::chrono::seconds(10);
+  automation::SetDefaultConnectionOptions(options);
+  for (std::string& id : class_ids) {
+    std::optional<std::string> previous = automation::RegisteredServer(id);
+    automation::RegisterServer(id, TestServerProgram());
+    saved_programs_.emplace_back(std::move(id), std::move(previous));
+  }
+}
+
+TestServerScope::~TestServerScope() {
+  for (const auto& [id, program] : saved_programs_) {
+    automation::RegisterServer(id, program.value_or(""));
+  }
+  automation::SetDefaultConnectionOptions(saved_options_);
 }
 
 pid_t StartServerByHand(const std::string& class_id) {
