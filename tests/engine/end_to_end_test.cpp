@@ -21,6 +21,7 @@ namespace {
 using quillon::testing::ReadFile;
 using quillon::testing::RuntimeFolderScope;
 using quillon::testing::TempDir;
+using quillon::testing::TempFolderScope;
 using quillon::testing::WriteFile;
 
 constexpr char kFirstLine[] = "First line: Grüße café € 5 — end";
@@ -181,16 +182,7 @@ class CorpusEndToEndTest : public EngineServerTest {
     if (quillon::testing::CorpusDir().empty()) {
       GTEST_SKIP() << "the shared corpus folder is absent";
     }
-    old_tmpdir_ = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
-    ::setenv("TMPDIR", work_.path().c_str(), 1);
     ::mkdir(dir_.File("out").c_str(), 0755);
-  }
-  void TearDown() override {
-    if (old_tmpdir_.empty()) {
-      ::unsetenv("TMPDIR");
-    } else {
-      ::setenv("TMPDIR", old_tmpdir_.c_str(), 1);
-    }
   }
   std::string Corpus(const std::string& name) {
     return quillon::testing::CorpusDir() + "/doc/" + name;
@@ -210,8 +202,7 @@ class CorpusEndToEndTest : public EngineServerTest {
   }
 
   TempDir dir_;
-  TempDir work_;
-  std::string old_tmpdir_;
+  TempFolderScope work_;
 };
 
 TEST_F(CorpusEndToEndTest, DocTakesTheRtfRoadAndCleansUp) {

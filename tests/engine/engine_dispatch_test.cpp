@@ -26,6 +26,7 @@ using quillon::testing::FileExists;
 using quillon::testing::ReadFile;
 using quillon::testing::RecordingObject;
 using quillon::testing::TempDir;
+using quillon::testing::TempFolderScope;
 using quillon::testing::WriteFile;
 using Lines = std::vector<std::string>;
 
@@ -52,9 +53,6 @@ std::string Quoted(const std::string& text) {
 class DispatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("TMPDIR");
-    old_tmpdir_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-    ::setenv("TMPDIR", tmp_.path().c_str(), 1);
     work_ = WorkFolder();
 
     app_ = std::make_shared<RecordingObject>("app");
@@ -92,11 +90,6 @@ class DispatchTest : public ::testing::Test {
     ResetWordConnection();
     SetEngineFileFolder("");
     SetRecoverAnyTypeFlag(false);
-    if (old_tmpdir_) {
-      ::setenv("TMPDIR", old_tmpdir_->c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
   }
 
   // Connects first, so that the recorded calls start with the conversion.
@@ -142,10 +135,9 @@ class DispatchTest : public ::testing::Test {
     return all;
   }
 
-  TempDir tmp_;
   TempDir files_;
   TempDir program_;
-  std::optional<std::string> old_tmpdir_;
+  TempFolderScope tmp_;
   std::string work_;
   std::shared_ptr<RecordingObject> app_;
   std::shared_ptr<HookedObject> documents_;

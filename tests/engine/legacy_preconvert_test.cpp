@@ -16,6 +16,7 @@ namespace {
 using quillon::testing::FileExists;
 using quillon::testing::ReadFile;
 using quillon::testing::TempDir;
+using quillon::testing::TempFolderScope;
 using quillon::testing::WriteFile;
 
 // A stand-in converter program in its own folder, which becomes the engine's
@@ -88,22 +89,7 @@ TEST(LegacyExtension, TablesAndSheetsOnly) {
 
 class WorkFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("TMPDIR");
-    had_tmpdir_ = old != nullptr;
-    old_tmpdir_ = old != nullptr ? old : "";
-    ::setenv("TMPDIR", temp_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (had_tmpdir_) {
-      ::setenv("TMPDIR", old_tmpdir_.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-  TempDir temp_;
-  bool had_tmpdir_ = false;
-  std::string old_tmpdir_;
+  TempFolderScope temp_;
 };
 
 TEST_F(WorkFolderTest, CreatedOnDemandAndKeepsTheFileName) {

@@ -56,6 +56,14 @@ class StateFolderScope : public TempDirVariable {
   StateFolderScope() : TempDirVariable("QUILLON_HOME") {}
 };
 
+// A private TMPDIR: the program's temporary files and its work folder land
+// where the test can see them. TempDirs made while it lives are made inside
+// it, so a fixture declares it after its other folders.
+class TempFolderScope : public TempDirVariable {
+ public:
+  TempFolderScope() : TempDirVariable("TMPDIR") {}
+};
+
 // Writes `content` to `path`, creating missing parent folders.
 void WriteFile(const std::string& path, const std::string& content);
 // The whole file; empty when it cannot be read.
