@@ -181,25 +181,40 @@ int CodePageFromCharsetName(std::string_view name) {
   return 0;
 }
 
+namespace {
+
+// The text with every malformed UTF-8 sequence replaced by U+FFFD.
+std::string WellFormedUtf8(std::string_view text) {
+  if (IsValidUtf8(text))
+    return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  while (pos < text.size())
+    AppendUtf8(out, NextUtf8(text, pos));
+  return out;
+}
+
+ConverterPtr OpenCodePage(int code_page, std::string& error) {
+  const std::string name = IcuConverterName(code_page);
+  ConverterPtr conv = name.empty() ? nullptr : OpenConverter(name);
+  if (!conv)
+    error = "The code page " + std::to_string(code_page) + " is not supported.";
+  return conv;
+}
+
+}  // namespace
+
 bool EncodeText(std::string_view utf8, int code_page, std::string& out, std::string& error) {
   out.clear();
   if (code_page == kCodePageUtf8) {
     // Re-encode to replace malformed sequences, as every other target does.
-    if (IsValidUtf8(utf8)) {
-      out.assign(utf8);
-    } else {
-      std::size_t pos = 0;
-      while (pos < utf8.size())
-        AppendUtf8(out, NextUtf8(utf8, pos));
-    }
+    out = WellFormedUtf8(utf8);
     return true;
   }
-  const std::string name = IcuConverterName(code_page);
-  ConverterPtr conv = name.empty() ? nullptr : OpenConverter(name);
-  if (!conv) {
-    error = "The code page " + std::to_string(code_page) + " is not supported.";
+  ConverterPtr conv = OpenCodePage(code_page, error);
+  if (!conv)
     return false;
-  }
   UErrorCode status = U_ZERO_ERROR;
   ucnv_setSubstChars(conv.get(), "?", 1, &status);
   status = U_ZERO_ERROR;
@@ -224,18 +239,12 @@ bool EncodeText(std::string_view utf8, int code_page, std::string& out, std::str
 bool DecodeText(std::string_view bytes, int code_page, std::string& utf8, std::string& error) {
   utf8.clear();
   if (code_page == kCodePageUtf8) {
-    std::size_t pos = 0;
-    utf8.reserve(bytes.size());
-    while (pos < bytes.size())
-      AppendUtf8(utf8, NextUtf8(bytes, pos));
+    utf8 = WellFormedUtf8(bytes);
     return true;
   }
-  const std::string name = IcuConverterName(code_page);
-  ConverterPtr conv = name.empty() ? nullptr : OpenConverter(name);
-  if (!conv) {
-    error = "The code page " + std::to_string(code_page) + " is not supported.";
+  ConverterPtr conv = OpenCodePage(code_page, error);
+  if (!conv)
     return false;
-  }
   std::u16string wide(bytes.size() * 2 + 4, u'\0');
   UErrorCode status = U_ZERO_ERROR;
   int32_t length = ucnv_toUChars(conv.get(), reinterpret_cast<UChar*>(wide.data()),

@@ -9,7 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "docengine/code_page.h"
 #include "docengine/doc_crypto.h"
+#include "docengine/numbering.h"
 #include "docengine/ole_storage.h"
 
 namespace quillon::docengine {
@@ -649,25 +651,6 @@ Lists ParseLists(std::string_view t, FcLcb lst, FcLcb lfo) {
   return lists;
 }
 
-std::string Roman(int n, bool upper) {
-  if (n <= 0 || n >= 4000)
-    return std::to_string(n);
-  static const std::pair<int, const char*> table[] = {
-      {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-      {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-  std::string out;
-  for (const auto& [value, text] : table) {
-    while (n >= value) {
-      out += text;
-      n -= value;
-    }
-  }
-  if (upper)
-    for (char& c : out)
-      c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
 std::string Letters(int n, bool upper) {
   if (n <= 0)
     return std::to_string(n);
@@ -682,9 +665,9 @@ std::string Letters(int n, bool upper) {
 std::string FormatNumber(int n, int nfc) {
   switch (nfc) {
     case 1:
-      return Roman(n, true);
+      return RomanNumeral(n, true);
     case 2:
-      return Roman(n, false);
+      return RomanNumeral(n, false);
     case 3:
       return Letters(n, true);
     case 4:

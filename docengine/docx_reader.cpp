@@ -13,6 +13,7 @@
 
 #include "docengine/code_page.h"
 #include "docengine/html_reader.h"
+#include "docengine/numbering.h"
 #include "docengine/zip_archive.h"
 
 namespace quillon::docengine {
@@ -183,36 +184,6 @@ std::string RelsPartOf(const std::string& part) {
 
 // ---------------------------------------------------------------- numbering
 
-std::string ToRoman(int value, bool upper) {
-  if (value <= 0 || value >= 4000)
-    return std::to_string(value);
-  static const std::array<std::pair<int, const char*>, 13> kTable = {{{1000, "m"},
-                                                                      {900, "cm"},
-                                                                      {500, "d"},
-                                                                      {400, "cd"},
-                                                                      {100, "c"},
-                                                                      {90, "xc"},
-                                                                      {50, "l"},
-                                                                      {40, "xl"},
-                                                                      {10, "x"},
-                                                                      {9, "ix"},
-                                                                      {5, "v"},
-                                                                      {4, "iv"},
-                                                                      {1, "i"}}};
-  std::string out;
-  for (const auto& [n, s] : kTable) {
-    while (value >= n) {
-      out += s;
-      value -= n;
-    }
-  }
-  if (upper) {
-    for (char& c : out)
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
 // Word repeats the letter past "z": 27 is "aa", 53 is "aaa".
 std::string ToLetters(int value, bool upper) {
   if (value <= 0)
@@ -244,9 +215,9 @@ std::string FormatNumber(int value, const std::string& format) {
   if (format == "upperLetter")
     return ToLetters(value, true);
   if (format == "lowerRoman")
-    return ToRoman(value, false);
+    return RomanNumeral(value, false);
   if (format == "upperRoman")
-    return ToRoman(value, true);
+    return RomanNumeral(value, true);
   if (format == "decimalZero")
     return (value < 10 && value >= 0 ? "0" : "") + std::to_string(value);
   if (format == "ordinal")
@@ -401,6 +372,12 @@ class DocxParser {
   Table ParseTable(const pugi::xml_node& tbl, const Context& ctx, int depth);
   void ParseRows(const pugi::xml_node& container, Table& table, const Context& ctx, int depth);
   void ParseCells(const pugi::xml_node& container, TableRow& row, const Context& ctx, int depth);
+  // Calls visit(element, depth) for every `wanted` element of `container`,
+  // looking through the content controls and custom XML that may wrap rows
+  // and cells.
+  template <typename Visit>
+  void ForEachWrapped(const pugi::xml_node& container, std::string_view wanted, int depth,
+                      Visit& visit);
   void ParseAltChunk(const pugi::xml_node& chunk, std::vector<Block>& out);
   pugi::xml_node PickAlternate(const pugi::xml_node& alternate) const;
 
@@ -1123,52 +1100,50 @@ void DocxParser::ParseParagraph(const pugi::xml_node& p, std::vector<Block>& out
     out.push_back(std::move(b));
 }
 
-void DocxParser::ParseCells(const pugi::xml_node& container, TableRow& row, const Context& ctx,
-                            int depth) {
+template <typename Visit>
+void DocxParser::ForEachWrapped(const pugi::xml_node& container, std::string_view wanted, int depth,
+                                Visit& visit) {
   if (TooDeep(depth))
     return;
   for (pugi::xml_node c : container.children()) {
     if (c.type() != pugi::node_element || failed_)
       continue;
     const std::string_view name = Local(c);
-    if (name == "tc") {
-      TableCell cell;
-      ParseBlocks(c, cell.blocks, ctx, depth + 1);
-      row.cells.push_back(std::move(cell));
+    if (name == wanted) {
+      visit(c, depth);
     } else if (name == "sdt") {
       if (pugi::xml_node content = Child(c, "sdtContent"))
-        ParseCells(content, row, ctx, depth + 1);
+        ForEachWrapped(content, wanted, depth + 1, visit);
     } else if (name == "customXml") {
-      ParseCells(c, row, ctx, depth + 1);
+      ForEachWrapped(c, wanted, depth + 1, visit);
     }
   }
 }
 
+void DocxParser::ParseCells(const pugi::xml_node& container, TableRow& row, const Context& ctx,
+                            int depth) {
+  auto cell = [&](const pugi::xml_node& tc, int at) {
+    TableCell parsed;
+    ParseBlocks(tc, parsed.blocks, ctx, at + 1);
+    row.cells.push_back(std::move(parsed));
+  };
+  ForEachWrapped(container, "tc", depth, cell);
+}
+
 void DocxParser::ParseRows(const pugi::xml_node& container, Table& table, const Context& ctx,
                            int depth) {
-  if (TooDeep(depth))
-    return;
-  for (pugi::xml_node c : container.children()) {
-    if (c.type() != pugi::node_element || failed_)
-      continue;
-    const std::string_view name = Local(c);
-    if (name == "tr") {
-      TableRow row;
-      Context row_ctx = ctx;
-      pugi::xml_node trpr = Child(c, "trPr");
-      if (Child(trpr, "del"))
-        row_ctx.deleted = true;
-      if (Child(trpr, "ins"))
-        row_ctx.inserted = true;
-      ParseCells(c, row, row_ctx, depth + 1);
-      table.rows.push_back(std::move(row));
-    } else if (name == "sdt") {
-      if (pugi::xml_node content = Child(c, "sdtContent"))
-        ParseRows(content, table, ctx, depth + 1);
-    } else if (name == "customXml") {
-      ParseRows(c, table, ctx, depth + 1);
-    }
-  }
+  auto row = [&](const pugi::xml_node& tr, int at) {
+    TableRow parsed;
+    Context row_ctx = ctx;
+    pugi::xml_node trpr = Child(tr, "trPr");
+    if (Child(trpr, "del"))
+      row_ctx.deleted = true;
+    if (Child(trpr, "ins"))
+      row_ctx.inserted = true;
+    ParseCells(tr, parsed, row_ctx, at + 1);
+    table.rows.push_back(std::move(parsed));
+  };
+  ForEachWrapped(container, "tr", depth, row);
 }
 
 Table DocxParser::ParseTable(const pugi::xml_node& tbl, const Context& ctx, int depth) {

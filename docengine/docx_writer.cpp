@@ -8,6 +8,7 @@
 #include <string>
 
 #include "docengine/docx_reader.h"
+#include "docengine/markup_escape.h"
 
 namespace quillon::docengine {
 
@@ -18,24 +19,11 @@ constexpr const char* kMainNs =
 
 void AppendXml(std::string& out, std::string_view text) {
   for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        // Control characters other than tab and line ends are not XML.
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-          break;
-        out += c;
+    if (const char* entity = MarkupEntity(c)) {
+      out += entity;
+    } else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') {
+      // Control characters other than tab and line ends are not XML.
+      out += c;
     }
   }
 }

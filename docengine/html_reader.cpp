@@ -11,6 +11,7 @@
 
 #include "docengine/code_page.h"
 #include "docengine/docx_reader.h"
+#include "docengine/numbering.h"
 
 namespace quillon::docengine {
 
@@ -194,26 +195,6 @@ bool IsHiddenElement(xmlNode* node) {
   const std::string style = StyleWithoutBlanks(node);
   return style.find("display:none") != std::string::npos ||
          style.find("mso-hide:all") != std::string::npos;
-}
-
-std::string Roman(int value, bool upper) {
-  if (value <= 0 || value >= 4000)
-    return std::to_string(value);
-  static const std::pair<int, const char*> kTable[] = {
-      {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-      {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-  std::string out;
-  for (const auto& [n, s] : kTable) {
-    while (value >= n) {
-      out += s;
-      value -= n;
-    }
-  }
-  if (upper) {
-    for (char& c : out)
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
 }
 
 std::string Letters(int value, bool upper) {
@@ -412,9 +393,9 @@ class HtmlBuilder {
     } else if (list.type == "A") {
       text = Letters(n, true);
     } else if (list.type == "i") {
-      text = Roman(n, false);
+      text = RomanNumeral(n, false);
     } else if (list.type == "I") {
-      text = Roman(n, true);
+      text = RomanNumeral(n, true);
     } else {
       text = std::to_string(n);
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "docengine/html_reader.h"
+#include "docengine/markup_escape.h"
 
 namespace quillon::docengine {
 
@@ -11,28 +12,14 @@ namespace {
 
 void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\n':
-        out += "<br>";
-        break;
-      case '\f':
-        out += "<br style=\"page-break-before:always\">";
-        break;
-      default:
-        out += c;
-    }
+    if (const char* entity = MarkupEntity(c))
+      out += entity;
+    else if (c == '\n')
+      out += "<br>";
+    else if (c == '\f')
+      out += "<br style=\"page-break-before:always\">";
+    else
+      out += c;
   }
 }
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "docengine/code_page.h"
+#include "docengine/docx_reader.h"
+#include "docengine/html_reader.h"
 #include "docengine/text_writer.h"
 
 namespace quillon::docengine {
@@ -18,6 +20,10 @@ using automation::Object;
 using automation::Variant;
 
 constexpr int kRecoverTextFormat = 20;
+// Save formats beyond the text and RTF ones of text_writer.h.
+constexpr int kSaveFormatHtml = 8;
+constexpr int kSaveFormatDocx = 12;
+constexpr int kSaveFormatDocxDefault = 16;
 constexpr int kNoProtection = -1;
 constexpr const char* kOutOfMemoryMessage =
     "There is not enough memory to open or save this document.";
@@ -50,6 +56,21 @@ std::string FileNameOf(const std::string& path) {
 std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Writes the model in any format SaveAs accepts; false with a message
+// naming the format when this engine has no writer for it.
+bool WriteDocument(const Document& doc, const std::string& path, int format, int encoding,
+                   std::string& error) {
+  if (format == kSaveFormatHtml)
+    return SaveAsHtml(doc, path, error);
+  if (format == kSaveFormatDocx || format == kSaveFormatDocxDefault)
+    return SaveAsDocx(doc, path, error);
+  if (format == kSaveFormatRtf || IsTextSaveFormat(format))
+    return SaveDocument(doc, path, format, encoding, error);
+  error = "This engine cannot save in the file format " + std::to_string(format) +
+          "; it writes text (2, 3, 4, 5, 7), RTF (6), HTML (8) and Word (12, 16).";
+  return false;
 }
 
 const char* FormatName(SourceFormat format) {
@@ -150,6 +171,10 @@ struct DocumentState {
   bool closed = false;
   int save_format = -1;  // the format Save writes, -1 = the source's own
   int save_encoding = 0;
+  // Set by every change to the model (a property put, removing the
+  // protection). A source this engine cannot write back is left alone by
+  // Save only while this is false.
+  bool changed = false;
 
   void CheckOpen() const {
     if (closed)
@@ -198,6 +223,7 @@ class PropertyObject : public Object {
     if (NameEquals(name, "Value")) {
       if (kind == CallKind::kPut) {
         *field_ = PutValue(args, name).ToText();
+        state_->changed = true;
         return {};
       }
       return Variant(*field_);
@@ -342,7 +368,7 @@ class DocumentObject : public Object {
     std::string error;
     bool saved = false;
     try {
-      saved = SaveDocument(state_->doc, file_name->ToText(), format, encoding, error);
+      saved = WriteDocument(state_->doc, file_name->ToText(), format, encoding, error);
     } catch (const std::bad_alloc&) {
       throw AutomationError(kOutOfMemoryMessage);
     }
@@ -373,6 +399,18 @@ class DocumentObject : public Object {
         case SourceFormat::kRtf:
           format = kSaveFormatRtf;
           break;
+        case SourceFormat::kDocx:
+        case SourceFormat::kHtml:
+          // The writers keep only what the model holds (no styles, pictures,
+          // headers); writing them over the source would strip the user's
+          // file. Unchanged, the file on disk already is the document.
+          if (!state_->changed)
+            return;
+          throw AutomationError("The document " + FileNameOf(state_->path) +
+                                " has changed, and this engine cannot write it back in its " +
+                                FormatName(state_->doc.format) +
+                                " format without losing content; save it under another name "
+                                "with SaveAs.");
         default:
           throw AutomationError(std::string("This engine cannot write the document back in its ") +
                                 FormatName(state_->doc.format) +
@@ -380,7 +418,13 @@ class DocumentObject : public Object {
       }
     }
     std::string error;
-    if (!SaveDocument(state_->doc, state_->path, format, encoding, error)) {
+    bool saved = false;
+    try {
+      saved = WriteDocument(state_->doc, state_->path, format, encoding, error);
+    } catch (const std::bad_alloc&) {
+      throw AutomationError(kOutOfMemoryMessage);
+    }
+    if (!saved) {
       throw AutomationError(error);
     }
   }
@@ -514,6 +558,8 @@ Variant DocumentObject::Invoke(CallKind kind, std::string_view name, const Args&
     return {};
   }
   if (NameEquals(name, "UnProtect") || NameEquals(name, "Unprotect")) {
+    if (s.doc.protection.is_protected)
+      s.changed = true;
     s.doc.protection = Protection();
     return {};
   }

@@ -20,8 +20,11 @@
 //              "LanguageIDFarEast" / "LanguageID" / "Text", "Content" ->
 //              "Text", "OpenEncoding", "SaveEncoding" (get / put), "SaveAs"
 //              (FileName, FileFormat, Encoding; positional FileName,
-//              FileFormat, Encoding as the twelfth), "Save", "Close"
-//              (SaveChanges: 0 = no, -1 = save).
+//              FileFormat, Encoding as the twelfth; formats 2-7 text and
+//              RTF, 8 HTML, 12 and 16 DOCX), "Save" (a DOCX or HTML
+//              source is never written over: Save succeeds while the
+//              document is unchanged and is refused once it has changed),
+//              "Close" (SaveChanges: 0 = no, -1 = save).
 //
 // Objects are used from one thread at a time (the server serves calls one
 // by one). A closed document raises an error on every further call.

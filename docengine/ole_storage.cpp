@@ -4,10 +4,11 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
-#include <unicode/ucnv.h>
 
 #include <cstring>
 #include <mutex>
+
+#include "docengine/code_page.h"
 
 namespace quillon::docengine::msdoc {
 
@@ -20,6 +21,18 @@ std::uint32_t Le32(std::string_view s, std::size_t at) {
     return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(s.data() + at);
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// UTF-16 LE text up to its terminating NUL; an odd last byte is dropped.
+std::string Utf16Text(std::string_view raw) {
+  std::size_t units = raw.size() / 2;
+  for (std::size_t i = 0; i < units; ++i) {
+    if (raw[2 * i] == '\0' && raw[2 * i + 1] == '\0') {
+      units = i;
+      break;
+    }
+  }
+  return CodePageToUtf8(raw.substr(0, 2 * units), kCodePageUtf16Le);
 }
 
 // libgsf reports damaged containers on standard error; a damaged file is an
@@ -180,16 +193,8 @@ bool ReadPropertySetStrings(std::string_view s, PropertySetStrings& out) {
       if (length > sec.size() - body)
         continue;
       std::string_view raw = sec.substr(body, length);
-      if (out.code_page == 1200) {
-        std::string text;
-        for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
-          char32_t c =
-              static_cast<unsigned char>(raw[i]) | (static_cast<unsigned char>(raw[i + 1]) << 8);
-          if (c == 0)
-            break;
-          AppendUtf8(text, c);
-        }
-        out.strings.emplace_back(e.id, std::move(text));
+      if (out.code_page == kCodePageUtf16Le) {
+        out.strings.emplace_back(e.id, Utf16Text(raw));
         continue;
       }
       std::size_t end = raw.find('\0');
@@ -199,83 +204,22 @@ bool ReadPropertySetStrings(std::string_view s, PropertySetStrings& out) {
     } else if (type == 0x1F) {  // UTF-16 string, length in characters
       if (length > (sec.size() - body) / 2)
         continue;
-      std::string text;
-      for (std::uint32_t i = 0; i < length; ++i) {
-        char32_t c = static_cast<unsigned char>(sec[body + 2 * i]) |
-                     (static_cast<unsigned char>(sec[body + 2 * i + 1]) << 8);
-        if (c == 0)
-          break;
-        AppendUtf8(text, c);
-      }
-      out.strings.emplace_back(e.id, std::move(text));
+      out.strings.emplace_back(e.id, Utf16Text(sec.substr(body, 2 * std::size_t{length})));
     }
   }
   return true;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-    c = 0xFFFD;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 std::string CodePageToUtf8(std::string_view bytes, int code_page) {
-  if (bytes.empty())
-    return {};
-  std::string name;
-  switch (code_page) {
-    case 65001:
-      name = "UTF-8";
-      break;
-    case 932:
-      name = "windows-31j";
-      break;
-    case 936:
-      name = "windows-936-2000";
-      break;
-    case 949:
-      name = "windows-949-2000";
-      break;
-    case 950:
-      name = "windows-950-2000";
-      break;
-    case 10000:
-      name = "macintosh";
-      break;
-    default:
-      name = "windows-" + std::to_string(code_page);
-  }
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* conv = ucnv_open(name.c_str(), &status);
-  if (U_FAILURE(status) || !conv) {
-    status = U_ZERO_ERROR;
-    conv = ucnv_open("windows-1252", &status);
-    if (U_FAILURE(status) || !conv)
-      return std::string(bytes);
-  }
-  std::string out(bytes.size() * 4 + 8, '\0');
-  status = U_ZERO_ERROR;
-  int32_t n = ucnv_toAlgorithmic(UCNV_UTF8, conv, out.data(), static_cast<int32_t>(out.size()),
-                                 bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-  ucnv_close(conv);
-  if (U_FAILURE(status))
+  // Property sets and old files name code pages ICU may not have; their
+  // text still reads best as Western European.
+  if (IcuConverterName(code_page).empty())
+    code_page = 1252;
+  std::string utf8;
+  std::string error;
+  if (!DecodeText(bytes, code_page, utf8, error))
     return std::string();
-  out.resize(static_cast<std::size_t>(n));
-  return out;
+  return utf8;
 }
 
 }  // namespace quillon::docengine::msdoc

@@ -54,10 +54,9 @@ struct PropertySetStrings {
 };
 bool ReadPropertySetStrings(std::string_view stream, PropertySetStrings& out);
 
-// Converts bytes in a Windows code page to UTF-8 (ICU; unknown code pages
-// fall back to 1252). Unmappable bytes become U+FFFD.
+// Converts bytes in a Windows code page to UTF-8 (DecodeText of
+// code_page.h; code pages it does not know fall back to 1252). Unmappable
+// bytes become U+FFFD.
 std::string CodePageToUtf8(std::string_view bytes, int code_page);
-// Appends the UTF-8 form of one code point (invalid ones become U+FFFD).
-void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace quillon::docengine::msdoc

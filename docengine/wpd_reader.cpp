@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "docengine/code_page.h"
+#include "docengine/numbering.h"
 
 namespace quillon::docengine {
 
@@ -25,26 +26,6 @@ std::string Prop(const RVNGPropertyList& props, const char* name) {
 double Inches(const RVNGPropertyList& props, const char* name) {
   const librevenge::RVNGProperty* p = props[name];
   return p != nullptr ? p->getDouble() : 0.0;
-}
-
-std::string Roman(int value, bool upper) {
-  if (value <= 0 || value >= 4000)
-    return std::to_string(value);
-  static const std::pair<int, const char*> kTable[] = {
-      {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-      {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-  std::string out;
-  for (const auto& [n, s] : kTable) {
-    while (value >= n) {
-      out += s;
-      value -= n;
-    }
-  }
-  if (upper) {
-    for (char& c : out)
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
 }
 
 struct ListLevel {
@@ -158,7 +139,7 @@ class ModelBuilder : public librevenge::RVNGTextInterface {
     if (level.format == "a" || level.format == "A") {
       number = std::string(1, static_cast<char>(level.format[0] + (n - 1) % 26));
     } else if (level.format == "i" || level.format == "I") {
-      number = Roman(n, level.format == "I");
+      number = RomanNumeral(n, level.format == "I");
     } else {
       number = std::to_string(n);
     }

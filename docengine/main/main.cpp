@@ -1,7 +1,7 @@
 // quillon-engine: the built-in word processor as an automation server, or
 // one conversion without a client:
 //   quillon-engine --convert SOURCE DESTINATION FORMAT [CODEPAGE]
-// FORMAT is a save format (2, 3, 4, 5, 6, 7) or -3 (the source's own
+// FORMAT is a save format (2 to 8, 12, 16) or -3 (the source's own
 // character set); CODEPAGE, when given, is the encoding to write.
 
 #include <sys/resource.h>

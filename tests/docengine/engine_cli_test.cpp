@@ -100,9 +100,10 @@ TEST_F(EngineCliTest, FailuresExitNonZeroWithAMessage) {
 
   const std::string source = dir_.File("s.txt");
   testing::WriteFile(source, "text");
-  run = RunEngine({"--convert", source, dir_.File("o.docx"), "16"});
+  run = RunEngine({"--convert", source, dir_.File("o.pdf"), "17"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_NE(run.output.find("16"), std::string::npos);
+  EXPECT_NE(run.output.find("17"), std::string::npos);
+  EXPECT_FALSE(testing::FileExists(dir_.File("o.pdf")));
 
   run = RunEngine({});
   EXPECT_EQ(run.exit_code, 2);

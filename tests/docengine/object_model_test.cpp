@@ -5,6 +5,7 @@
 
 #include "automation/variant.h"
 #include "docengine/object_model.h"
+#include "tests/docengine/docx_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillon::docengine {
@@ -141,12 +142,99 @@ TEST_F(ObjectModelTest, SaveIsRefusedWhenReadOnlyOrNotWritable) {
   } catch (const AutomationError& e) {
     EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos);
   }
-  EXPECT_THROW(doc->Call("SaveAs", Named({{"FileName", Variant(dir_.File("x.docx"))},
-                                          {"FileFormat", Variant(16)}})),
-               AutomationError);
+  try {
+    doc->Call("SaveAs",
+              Named({{"FileName", Variant(dir_.File("x.pdf"))}, {"FileFormat", Variant(17)}}));
+    FAIL() << "a format without a writer must be refused";
+  } catch (const AutomationError& e) {
+    EXPECT_NE(std::string(e.what()).find("17"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(testing::FileExists(dir_.File("x.pdf")));
   EXPECT_THROW(doc->Call("Frobnicate"), AutomationError);
   doc->Call("UnProtect", Positional({Variant("pw")}));
   EXPECT_EQ(doc->Get("ProtectionType").ToInt(), -1);
+}
+
+// The package and page writers keep only what the model holds, so Save must
+// never put their output over the user's source file.
+TEST_F(ObjectModelTest, SaveNeverReplacesAPackageOrPage) {
+  const std::string package = testing::MakeDocx(
+      testing::P("Alpha") + testing::P("Beta"),
+      {{"styles.xml", "styles", "<w:styles %NS%/>",
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml", ""}},
+      "Kept");
+  const std::string page =
+      "<html><head><style>p{color:red}</style><title>Kept</title></head>"
+      "<body><p>Alpha</p><img src=\"x.png\"><p>Beta</p></body></html>";
+  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"a.docx", package},
+                                    std::pair<std::string, std::string>{"a.html", page}}) {
+    SCOPED_TRACE(name);
+    const std::string path = Write(name, bytes);
+
+    ObjectPtr doc = Open(path, /*read_only=*/false);
+    doc->Call("Save");
+    // Removing a protection the document does not have changes nothing.
+    doc->Call("UnProtect", Positional({Variant("pw")}));
+    doc->Call("Close", Named({{"SaveChanges", Variant(-1)}}));
+    EXPECT_EQ(testing::ReadFile(path), bytes);
+
+    doc = Open(path, /*read_only=*/false);
+    doc->Get("BuiltInDocumentProperties", Positional({Variant("Title")}))
+        .AsObject()
+        ->Put("Value", Variant("Changed"));
+    try {
+      doc->Call("Save");
+      FAIL() << "a changed document must not be written over its source";
+    } catch (const AutomationError& e) {
+      EXPECT_NE(std::string(e.what()).find("has changed"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(doc->Call("Close", Named({{"SaveChanges", Variant(-1)}})), AutomationError);
+    EXPECT_EQ(testing::ReadFile(path), bytes);
+    doc->Call("Close", Named({{"SaveChanges", Variant(0)}}));
+  }
+}
+
+TEST_F(ObjectModelTest, SaveAsWritesPagesAndPackagesThatReadBack) {
+  const std::string source =
+      Write("s.docx", testing::MakeDocx(testing::P("First caf\u00e9") + "<w:tbl><w:tr><w:tc>" +
+                                            testing::P("cell one") + "</w:tc><w:tc>" +
+                                            testing::P("cell two") + "</w:tc></w:tr></w:tbl>" +
+                                            testing::P("Last"),
+                                        {}, "A title"));
+  ObjectPtr doc = Open(source);
+  const std::string text = doc->Get("Content").AsObject()->Get("Text").ToText();
+  ASSERT_NE(text.find("cell two"), std::string::npos) << text;
+
+  for (const auto& [name, format] :
+       {std::pair<std::string, int>{"o.html", 8}, std::pair<std::string, int>{"o.docx", 16},
+        std::pair<std::string, int>{"o12.docx", 12}}) {
+    SCOPED_TRACE(name);
+    const std::string out = dir_.File(name);
+    doc->Call("SaveAs", Named({{"FileName", Variant(out)}, {"FileFormat", Variant(format)}}));
+    ObjectPtr back = Open(out);
+    EXPECT_EQ(back->Get("Content").AsObject()->Get("Text").ToText(), text);
+    EXPECT_EQ(back->Get("BuiltInDocumentProperties", Positional({Variant("Title")}))
+                  .AsObject()
+                  ->Get("Value")
+                  .ToText(),
+              "A title");
+    back->Call("Close");
+  }
+
+  // After SaveAs the document lives in the new file and format, which Save
+  // then writes again, changes and all.
+  doc->Get("BuiltInDocumentProperties", Positional({Variant("Title")}))
+      .AsObject()
+      ->Put("Value", Variant("Renamed"));
+  doc->Call("Save");
+  ObjectPtr back = Open(dir_.File("o12.docx"));
+  EXPECT_EQ(back->Get("BuiltInDocumentProperties", Positional({Variant("Title")}))
+                .AsObject()
+                ->Get("Value")
+                .ToText(),
+            "Renamed");
+  EXPECT_EQ(back->Get("Content").AsObject()->Get("Text").ToText(), text);
 }
 
 TEST_F(ObjectModelTest, OpenFailuresCarryClearMessages) {
