@@ -20,6 +20,7 @@
 #include "engine/word_connection.h"
 #include "engine/work_folder.h"
 #include "util/files.h"
+#include "util/text.h"
 #include "util/translate.h"
 
 namespace quillon::engine {
@@ -34,18 +35,11 @@ constexpr int kSourceCharacterSetCode = -3;
 // Lotus files itself.
 constexpr int kLegacyPreconvertFromVersion = 12;
 
+// Brackets in the folder part stay: only the file name is ever renamed.
 std::string ReplaceBracketsInName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  std::string result = path;
-  for (std::size_t i = name_start; i < result.size(); ++i) {
-    if (result[i] == '[') {
-      result[i] = '(';
-    } else if (result[i] == ']') {
-      result[i] = ')';
-    }
-  }
-  return result;
+  return path.substr(0, name_start) + ReplaceBrackets(std::string_view(path).substr(name_start));
 }
 
 std::string LowerAscii(std::string text) {
