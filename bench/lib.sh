@@ -5,13 +5,16 @@
 # `files` and `bytes` with collect_files; the timers read all four.
 
 # collect_files FOLDER FIND-TESTS...: the regular files directly in FOLDER
-# that pass the find tests (e.g. -name '*.rtf'), sorted, into `files`, and
-# their total size into `bytes`.
+# that pass the find tests (e.g. -name '*.rtf'), sorted, as absolute paths
+# (the tools run inside `out`), into `files`, and their total size into
+# `bytes`. A missing folder gives no files.
 collect_files() {
-  local folder=$1 f
+  local folder f
+  files=()
+  bytes=0
+  folder=$(cd "$1" 2>/dev/null && pwd) || return 0
   shift
   mapfile -t files < <(find "$folder" -maxdepth 1 -type f \( "$@" \) | sort)
-  bytes=0
   for f in "${files[@]}"; do bytes=$((bytes + $(stat -c %s "$f"))); done
 }
 
