@@ -334,6 +334,15 @@ int OemCodePage() {
   return found != by_language.end() ? found->second : 437;
 }
 
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 bool IsValidUtf8(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size()) {

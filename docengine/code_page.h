@@ -45,6 +45,10 @@ int AnsiCodePage();
 // Western European, 852 Central European, 866 Cyrillic ...).
 int OemCodePage();
 
+// The text with A-Z turned into a-z and every other byte kept, for names
+// that markup and charsets compare without regard to case.
+std::string AsciiLower(std::string_view text);
+
 // True when `text` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 

@@ -80,21 +80,12 @@ bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // An on/off property: present without a value means on.
 bool OnOff(const pugi::xml_node& node) {
   pugi::xml_attribute a = Attr(node, "val");
   if (!a)
     return true;
-  const std::string v = Lower(a.value());
+  const std::string v = AsciiLower(a.value());
   return !(v == "0" || v == "false" || v == "off" || v == "none");
 }
 
@@ -485,7 +476,7 @@ std::map<std::string, Relationship> DocxParser::ReadRelationships(const std::str
       continue;
     Relationship rel;
     rel.type = AttrText(r, "Type");
-    rel.external = Lower(AttrText(r, "TargetMode")) == "external";
+    rel.external = AsciiLower(AttrText(r, "TargetMode")) == "external";
     const std::string target = AttrText(r, "Target");
     rel.target = rel.external ? target : ResolveTarget(folder, target);
     rels[AttrText(r, "Id")] = rel;
@@ -511,21 +502,21 @@ void DocxParser::ReadContentTypes() {
     return;
   for (pugi::xml_node n : xml.document_element().children()) {
     if (Local(n) == "Override") {
-      override_types_[Lower(ResolveTarget("", AttrText(n, "PartName")))] =
-          Lower(AttrText(n, "ContentType"));
+      override_types_[AsciiLower(ResolveTarget("", AttrText(n, "PartName")))] =
+          AsciiLower(AttrText(n, "ContentType"));
     } else if (Local(n) == "Default") {
-      default_types_[Lower(AttrText(n, "Extension"))] = Lower(AttrText(n, "ContentType"));
+      default_types_[AsciiLower(AttrText(n, "Extension"))] = AsciiLower(AttrText(n, "ContentType"));
     }
   }
 }
 
 std::string DocxParser::ContentTypeOf(const std::string& part) const {
-  auto it = override_types_.find(Lower(part));
+  auto it = override_types_.find(AsciiLower(part));
   if (it != override_types_.end())
     return it->second;
   const std::size_t dot = part.rfind('.');
   if (dot != std::string::npos) {
-    auto d = default_types_.find(Lower(part.substr(dot + 1)));
+    auto d = default_types_.find(AsciiLower(part.substr(dot + 1)));
     if (d != default_types_.end())
       return d->second;
   }
@@ -751,7 +742,7 @@ std::string DocxParser::ListLabel(const std::string& num_id, int ilvl) {
 
 void DocxParser::LoadSettings(const pugi::xml_node& root) {
   if (pugi::xml_node protection = Child(root, "documentProtection")) {
-    const std::string enforcement = Lower(AttrText(protection, "enforcement"));
+    const std::string enforcement = AsciiLower(AttrText(protection, "enforcement"));
     const std::string edit = AttrText(protection, "edit");
     if ((enforcement == "1" || enforcement == "true" || enforcement == "on") && !edit.empty() &&
         edit != "none") {
@@ -968,7 +959,7 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
       char32_t code = static_cast<char32_t>(std::strtoul(hex.c_str(), nullptr, 16));
       // Symbol-font characters are stored in the private use area; the low
       // byte is the character of the font.
-      if (code >= 0xF020 && code <= 0xF0FF && Lower(AttrText(c, "font")) == "symbol") {
+      if (code >= 0xF020 && code <= 0xF0FF && AsciiLower(AttrText(c, "font")) == "symbol") {
         code -= 0xF000;
         if (code == 0xB7)
           code = 0x2022;
@@ -1157,7 +1148,7 @@ Table DocxParser::ParseTable(const pugi::xml_node& tbl, const Context& ctx, int 
 // reader keeps the archive's charset.
 std::string HtmlFromWebArchive(const std::string& mime) {
   auto header_value = [](const std::string& headers, std::string_view key) {
-    const std::string lower = Lower(headers);
+    const std::string lower = AsciiLower(headers);
     const std::size_t at = lower.find(std::string(key) + ":");
     if (at == std::string::npos)
       return std::string();
@@ -1171,7 +1162,7 @@ std::string HtmlFromWebArchive(const std::string& mime) {
                           (end == std::string::npos ? headers.size() : end) - at - key.size() - 1);
   };
   auto param = [](const std::string& value, std::string_view name) {
-    const std::string lower = Lower(value);
+    const std::string lower = AsciiLower(value);
     std::size_t at = lower.find(std::string(name) + "=");
     if (at == std::string::npos)
       return std::string();
@@ -1204,7 +1195,7 @@ std::string HtmlFromWebArchive(const std::string& mime) {
     body = part.substr(end + skip);
   };
   auto decode = [&](const std::string& headers, const std::string& body) {
-    const std::string encoding = Lower(header_value(headers, "content-transfer-encoding"));
+    const std::string encoding = AsciiLower(header_value(headers, "content-transfer-encoding"));
     std::string out;
     if (encoding.find("quoted-printable") != std::string::npos) {
       for (std::size_t i = 0; i < body.size(); ++i) {
@@ -1267,7 +1258,7 @@ std::string HtmlFromWebArchive(const std::string& mime) {
   std::string body;
   split_headers(mime, headers, body);
   const std::string type = header_value(headers, "content-type");
-  if (Lower(type).find("multipart/") == std::string::npos) {
+  if (AsciiLower(type).find("multipart/") == std::string::npos) {
     return decode(headers, body);
   }
   const std::string boundary = param(type, "boundary");
@@ -1286,7 +1277,8 @@ std::string HtmlFromWebArchive(const std::string& mime) {
     std::string part_headers;
     std::string part_body;
     split_headers(part, part_headers, part_body);
-    if (Lower(header_value(part_headers, "content-type")).find("text/html") != std::string::npos) {
+    if (AsciiLower(header_value(part_headers, "content-type")).find("text/html") !=
+        std::string::npos) {
       return decode(part_headers, part_body);
     }
     at = next;
@@ -1303,7 +1295,7 @@ void DocxParser::ParseAltChunk(const pugi::xml_node& chunk, std::vector<Block>& 
   if (!ReadPart(rel->second.target, data, ignored))
     return;
   const std::string type = ContentTypeOf(rel->second.target);
-  const std::string name = Lower(rel->second.target);
+  const std::string name = AsciiLower(rel->second.target);
   if (type == "message/rfc822" || type.find("multipart/") != std::string::npos ||
       type.find("mimearchive") != std::string::npos || EndsWith(name, ".mht") ||
       EndsWith(name, ".mhtml")) {
@@ -1513,7 +1505,7 @@ class DocxReader : public Reader {
         head.find("word/") != std::string_view::npos) {
       return 80;
     }
-    const std::string lower = Lower(path);
+    const std::string lower = AsciiLower(path);
     if (EndsWith(lower, ".docx") || EndsWith(lower, ".docm") || EndsWith(lower, ".dotx") ||
         EndsWith(lower, ".dotm")) {
       return 60;

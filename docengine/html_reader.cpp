@@ -20,22 +20,13 @@ namespace {
 // Charset declarations are looked for near the top, as browsers do.
 constexpr std::size_t kPrescanBytes = 16 * 1024;
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
 // The names browsers read as Windows-1252 whatever they say.
 int CodePageForLabel(std::string label) {
-  label = Lower(label);
+  label = AsciiLower(label);
   while (!label.empty() && IsSpace(label.back()))
     label.pop_back();
   if (label.empty())
@@ -68,7 +59,7 @@ std::string CharsetAfter(std::string_view text, std::size_t at) {
 }
 
 int DeclaredCodePage(std::string_view data) {
-  const std::string head = Lower(data.substr(0, std::min(data.size(), kPrescanBytes)));
+  const std::string head = AsciiLower(data.substr(0, std::min(data.size(), kPrescanBytes)));
   if (head.compare(0, 5, "<?xml") == 0) {
     const std::size_t end = head.find("?>");
     const std::size_t enc = head.find("encoding");
@@ -149,7 +140,8 @@ bool HasAttribute(xmlNode* node, const char* name) {
 }
 
 std::string Name(xmlNode* node) {
-  return node->name != nullptr ? Lower(reinterpret_cast<const char*>(node->name)) : std::string();
+  return node->name != nullptr ? AsciiLower(reinterpret_cast<const char*>(node->name))
+                               : std::string();
 }
 
 bool IsOneOf(const std::string& name, std::initializer_list<const char*> names) {
@@ -184,7 +176,7 @@ bool KeepsEmpty(const std::string& name) {
 }
 
 std::string StyleWithoutBlanks(xmlNode* node) {
-  std::string style = Lower(Attribute(node, "style"));
+  std::string style = AsciiLower(Attribute(node, "style"));
   style.erase(std::remove_if(style.begin(), style.end(), IsSpace), style.end());
   return style;
 }
@@ -245,7 +237,7 @@ class HtmlBuilder {
       if (name == "title" && doc_.properties.title.empty()) {
         doc_.properties.title = CollapsedText(c);
       } else if (name == "meta") {
-        const std::string meta = Lower(Attribute(c, "name"));
+        const std::string meta = AsciiLower(Attribute(c, "name"));
         const std::string content = Attribute(c, "content");
         if (meta == "author")
           doc_.properties.author = content;
@@ -543,7 +535,7 @@ class HtmlBuilder {
       if (list.ordered && list.type.empty())
         list.type.push_back('1');
       if (!list.ordered)
-        list.type = Lower(list.type);
+        list.type = AsciiLower(list.type);
       const std::string start = Attribute(node, "start");
       if (!start.empty())
         list.next = std::atoi(start.c_str());
@@ -736,17 +728,17 @@ class HtmlReader : public Reader {
     std::size_t at = 0;
     while (at < text.size() && IsSpace(text[at]))
       ++at;
-    const std::string start = Lower(text.substr(at, 256));
+    const std::string start = AsciiLower(text.substr(at, 256));
     if (start.compare(0, 9, "<!doctype") == 0 && start.find("html") != std::string::npos) {
       return 70;
     }
     if (start.compare(0, 5, "<html") == 0)
       return 70;
-    const std::string lower = Lower(head);
+    const std::string lower = AsciiLower(head);
     const bool markup = lower.find("<html") != std::string::npos ||
                         lower.find("<body") != std::string::npos ||
                         lower.find("<head") != std::string::npos;
-    const std::string name = Lower(path);
+    const std::string name = AsciiLower(path);
     const bool html_name =
         name.size() >= 4 && (name.substr(name.size() - 4) == ".htm" ||
                              (name.size() >= 5 && name.substr(name.size() - 5) == ".html"));

@@ -27,8 +27,9 @@ int DetectHtmlCodePage(std::string_view data);
 // their list labels and line breaks, tables (nested too), footnotes and
 // endnotes after a rule. Hidden text, deleted text and field instructions
 // are left out, as they are from every text output. False with an error
-// text when the file cannot be written. As with SaveAsDocx, only what the
-// model holds is written; it makes a new page, never a copy of the source.
+// text when the file cannot be written (an earlier file there then stays as
+// it was). As with SaveAsDocx, only what the model holds is written; it
+// makes a new page, never a copy of the source.
 bool SaveAsHtml(const Document& doc, const std::string& path, std::string& error);
 
 }  // namespace quillon::docengine

@@ -1,10 +1,10 @@
 // Saving a document model as an HTML page.
 
-#include <fstream>
 #include <string>
 
 #include "docengine/html_reader.h"
 #include "docengine/markup_escape.h"
+#include "docengine/text_writer.h"
 
 namespace quillon::docengine {
 
@@ -109,17 +109,8 @@ bool SaveAsHtml(const Document& doc, const std::string& path, std::string& error
     AppendNotes(out, doc.endnotes);
   }
   out += "</body>\n</html>\n";
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    error = "The file \"" + path + "\" cannot be written.";
+  if (!WriteFileReplacing(path, out, error))
     return false;
-  }
-  file.write(out.data(), static_cast<std::streamsize>(out.size()));
-  file.close();
-  if (!file) {
-    error = "The file \"" + path + "\" cannot be written.";
-    return false;
-  }
   error.clear();
   return true;
 }

@@ -233,11 +233,7 @@ bool RenderDocument(const Document& doc, int file_format, int encoding, std::str
   return false;
 }
 
-bool SaveDocument(const Document& doc, const std::string& path, int file_format, int encoding,
-                  std::string& error) {
-  std::string bytes;
-  if (!RenderDocument(doc, file_format, encoding, bytes, error))
-    return false;
+bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string& error) {
   // Written beside the target first, so that a failed write never leaves a
   // half file under the destination's name.
   const std::string temp = path + ".quillon-part";
@@ -262,6 +258,14 @@ bool SaveDocument(const Document& doc, const std::string& path, int file_format,
     return false;
   }
   return true;
+}
+
+bool SaveDocument(const Document& doc, const std::string& path, int file_format, int encoding,
+                  std::string& error) {
+  std::string bytes;
+  if (!RenderDocument(doc, file_format, encoding, bytes, error))
+    return false;
+  return WriteFileReplacing(path, bytes, error);
 }
 
 }  // namespace quillon::docengine

@@ -20,6 +20,7 @@
 // All functions are pure and thread-safe.
 
 #include <string>
+#include <string_view>
 
 #include "docengine/document.h"
 
@@ -66,6 +67,11 @@ bool RenderTextFile(const Document& doc, int file_format, int encoding, std::str
 // formats and 6, RTF). False with a message naming the format otherwise.
 bool RenderDocument(const Document& doc, int file_format, int encoding, std::string& bytes,
                     std::string& error);
+
+// Writes `bytes` to `path`, replacing the file only once all of them are
+// written: a failed write leaves whatever was there. False with an error
+// text naming the file otherwise.
+bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string& error);
 
 // RenderDocument, then writes the bytes to `path` (replacing the file).
 bool SaveDocument(const Document& doc, const std::string& path, int file_format, int encoding,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "docengine/code_page.h"
 #include "docengine/text_writer.h"
@@ -295,6 +296,16 @@ TEST(TextWriterTest, SaveDocumentReplacesTheFileWhole) {
   EXPECT_FALSE(testing::FileExists(path + ".quillon-part"));
   EXPECT_FALSE(SaveDocument(doc, dir.File("missing/out.txt"), kSaveFormatText, 65001, error));
   EXPECT_FALSE(error.empty());
+
+  // The last step fails (a folder stands under the name): the written part
+  // does not stay behind.
+  const std::string folder = dir.File("taken");
+  std::filesystem::create_directory(folder);
+  error.clear();
+  EXPECT_FALSE(WriteFileReplacing(folder, "bytes", error));
+  EXPECT_NE(error.find(folder), std::string::npos) << error;
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_FALSE(testing::FileExists(folder + ".quillon-part"));
 }
 
 }  // namespace
