@@ -11,6 +11,7 @@
 
 #include "docengine/code_page.h"
 #include "docengine/doc_crypto.h"
+#include "docengine/model_building.h"
 #include "docengine/numbering.h"
 #include "docengine/ole_storage.h"
 
@@ -1241,21 +1242,6 @@ class BlockBuilder {
   std::vector<OpenTable> open_;
 };
 
-void AddText(Paragraph& paragraph, const Run& style, std::string_view text) {
-  if (!paragraph.runs.empty()) {
-    Run& last = paragraph.runs.back();
-    if (last.hidden == style.hidden && last.deleted == style.deleted &&
-        last.inserted == style.inserted && last.field_code == style.field_code &&
-        last.lang == style.lang && last.lang_fe == style.lang_fe) {
-      last.text += text;
-      return;
-    }
-  }
-  Run run = style;
-  run.text = text;
-  paragraph.runs.push_back(std::move(run));
-}
-
 void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story_kind,
                            std::vector<Block>& out) {
   StoryText text;
@@ -1294,7 +1280,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     Run chunk_style;
     auto flush = [&] {
       if (!chunk.empty())
-        AddText(paragraph, chunk_style, chunk);
+        AppendRunText(paragraph.runs, chunk_style, chunk);
       chunk.clear();
     };
     for (std::size_t k = i; k < j; ++k) {
@@ -1376,9 +1362,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
       style.field_code = in_code;
       style.lang = chp.lang;
       style.lang_fe = chp.lang_fe;
-      if (chunk_style.hidden != style.hidden || chunk_style.deleted != style.deleted ||
-          chunk_style.inserted != style.inserted || chunk_style.field_code != style.field_code ||
-          chunk_style.lang != style.lang || chunk_style.lang_fe != style.lang_fe) {
+      if (!SameFormat(chunk_style, style)) {
         flush();
         chunk_style = style;
       }

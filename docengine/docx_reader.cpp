@@ -13,6 +13,7 @@
 
 #include "docengine/code_page.h"
 #include "docengine/html_reader.h"
+#include "docengine/model_building.h"
 #include "docengine/numbering.h"
 #include "docengine/zip_archive.h"
 
@@ -845,25 +846,14 @@ void DocxParser::AddText(Paragraph& para, std::string text, const Context& ctx,
     failure_ = ReadResult::Failure("The document is too large to open.");
     return;
   }
-  const bool hidden = ctx.hidden || format.vanish.value_or(false);
-  const bool code = field_code || InFieldCode();
-  if (!para.runs.empty()) {
-    Run& last = para.runs.back();
-    if (last.hidden == hidden && last.deleted == ctx.deleted && last.inserted == ctx.inserted &&
-        last.field_code == code && last.lang == format.lang && last.lang_fe == format.lang_fe) {
-      last.text += text;
-      return;
-    }
-  }
   docengine::Run run;
-  run.text = std::move(text);
-  run.hidden = hidden;
+  run.hidden = ctx.hidden || format.vanish.value_or(false);
   run.deleted = ctx.deleted;
   run.inserted = ctx.inserted;
-  run.field_code = code;
+  run.field_code = field_code || InFieldCode();
   run.lang = format.lang;
   run.lang_fe = format.lang_fe;
-  para.runs.push_back(std::move(run));
+  AppendRunText(para.runs, run, text);
 }
 
 pugi::xml_node DocxParser::PickAlternate(const pugi::xml_node& alternate) const {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "docengine/code_page.h"
+#include "docengine/model_building.h"
 #include "docengine/reader_factories.h"
 
 namespace quillon::docengine {
@@ -896,27 +897,14 @@ class RtfParser {
       error_ = "The document is too large to open.";
       return;
     }
-    std::vector<Run>& runs = story->paragraph.runs;
-    const bool field_code = state_.dest == Dest::kFieldCode;
-    if (!runs.empty()) {
-      Run& last = runs.back();
-      if (last.hidden == state_.hidden && last.deleted == state_.deleted &&
-          last.inserted == state_.inserted && last.field_code == field_code &&
-          last.lang == state_.lang && last.lang_fe == state_.lang_fe) {
-        last.text += text;
-        story->has_content = true;
-        return;
-      }
-    }
-    Run run;
-    run.text = text;
-    run.hidden = state_.hidden;
-    run.deleted = state_.deleted;
-    run.inserted = state_.inserted;
-    run.field_code = field_code;
-    run.lang = state_.lang;
-    run.lang_fe = state_.lang_fe;
-    runs.push_back(std::move(run));
+    Run format;
+    format.hidden = state_.hidden;
+    format.deleted = state_.deleted;
+    format.inserted = state_.inserted;
+    format.field_code = state_.dest == Dest::kFieldCode;
+    format.lang = state_.lang;
+    format.lang_fe = state_.lang_fe;
+    AppendRunText(story->paragraph.runs, format, text);
     story->has_content = true;
   }
 
