@@ -119,27 +119,6 @@ std::size_t CountBlocks(const std::vector<Block>& blocks, int depth) {
   return count;
 }
 
-bool HasText(const std::vector<Block>& blocks, int depth) {
-  if (depth > 512)
-    return false;
-  for (const Block& block : blocks) {
-    if (block.is_table()) {
-      for (const TableRow& row : block.table->rows) {
-        for (const TableCell& cell : row.cells) {
-          if (HasText(cell.blocks, depth + 1))
-            return true;
-        }
-      }
-    } else {
-      for (const Run& run : block.paragraph.runs) {
-        if (!run.text.empty())
-          return true;
-      }
-    }
-  }
-  return false;
-}
-
 // The first run with text in reading order, or null.
 const Run* FirstRun(const std::vector<Block>& blocks, int depth) {
   if (depth > 512)
@@ -654,7 +633,7 @@ std::shared_ptr<automation::Object> MakeApplication(EngineOptions options) {
 }
 
 int CountStoryCharacters(const Document& doc) {
-  if (!HasText(doc.body, 0))
+  if (FirstRun(doc.body, 0) == nullptr)
     return 0;
   std::size_t count = CountBlocks(doc.body, 0);
   return static_cast<int>(std::min<std::size_t>(count, 0x7FFFFFFF));
