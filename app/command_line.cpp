@@ -2,19 +2,11 @@
 
 #include "jobs/destination_naming.h"
 #include "platform/profile.h"
+#include "util/text.h"
 #include "util/translate.h"
 
 namespace quillon {
 namespace {
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
-}
 
 bool StartsWith(const std::string& text, const char* prefix) {
   return text.rfind(prefix, 0) == 0;
@@ -35,9 +27,8 @@ bool ParseOptionInteger(const std::string& text, int& value) {
 
 void SplitSourceArgument(const std::string& argument, const std::string& current_folder,
                          std::string& folder, std::string& mask) {
-  size_t slash = argument.rfind('/');
-  std::string folder_part = slash == std::string::npos ? "" : argument.substr(0, slash + 1);
-  std::string name_part = slash == std::string::npos ? argument : argument.substr(slash + 1);
+  std::string folder_part = FolderPart(argument);
+  std::string name_part = NamePart(argument);
   if (folder_part.empty() || folder_part.front() != '/') {
     std::string base = current_folder;
     if (base.empty() || base.back() != '/') {

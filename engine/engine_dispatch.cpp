@@ -37,18 +37,7 @@ constexpr int kLegacyPreconvertFromVersion = 12;
 
 // Brackets in the folder part stay: only the file name is ever renamed.
 std::string ReplaceBracketsInName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  return path.substr(0, name_start) + ReplaceBrackets(std::string_view(path).substr(name_start));
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text;
+  return FolderPart(path) + ReplaceBrackets(NamePart(path));
 }
 
 // The folder part without its trailing "/", except for the root itself.
@@ -158,9 +147,8 @@ void WaitWhileLocked(const std::string& source) {
 BracketFreeCopy MakeBracketFreeCopy(const std::string& source, const std::string& destination) {
   WaitWhileLocked(source);
   const std::string plain = ReplaceBracketsInName(source);
-  const std::size_t slash = plain.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : plain.substr(0, slash + 1);
-  const std::string name = plain.substr(folder.size());
+  const std::string folder = FolderPart(plain);
+  const std::string name = NamePart(plain);
   // Enough tries for any folder a person keeps; past them the conversion
   // fails at opening, as with any copy that could not be made.
   constexpr int kMaxTries = 1000;

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "engine/word_connection.h"
+#include "util/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -37,11 +38,6 @@ Args OpenArgs(const std::string& path, bool read_only, const std::string& passwo
 ObjectPtr Open(Object& application, const Args& args) {
   ObjectPtr documents = application.Get("Documents").AsObject();
   return documents->Call("Open", args).AsObject();
-}
-
-std::string FileNameOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool IsUnicodeEncoding(int code_page) {
@@ -147,7 +143,7 @@ void SetTitleIfEmpty(Object& document, const std::string& source_path) {
     if (value.ToText().empty()) {
       document.Get("BuiltInDocumentProperties", title)
           .AsObject()
-          ->Put("value", Variant(FileNameOf(source_path)));
+          ->Put("value", Variant(NamePart(source_path)));
     }
   } catch (const std::exception&) {
   }

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "util/files.h"
+#include "util/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -58,16 +59,11 @@ std::string WorkFolder() {
 }
 
 std::string TempWorkPath(const std::string& path) {
-  return WorkFolder() + FileNamePart(path);
-}
-
-std::string FileNamePart(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return WorkFolder() + NamePart(path);
 }
 
 std::string FileExtPart(const std::string& path) {
-  const std::string name = FileNamePart(path);
+  const std::string name = NamePart(path);
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot);
 }

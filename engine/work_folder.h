@@ -27,9 +27,6 @@ std::string TempWorkPath(const std::string& path);
 // (which carries its dot); a name without one gets it appended.
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 
-// The file-name part of `path`: everything after its last "/".
-std::string FileNamePart(const std::string& path);
-
 // The extension of the file-name part, with its dot, or empty.
 std::string FileExtPart(const std::string& path);
 

@@ -110,16 +110,6 @@ std::string SpecifiedFileMarker() {
   return Tr("[Specified File]");
 }
 
-std::string FolderPart(std::string_view path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
-std::string NamePart(std::string_view path) {
-  size_t slash = path.rfind('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 std::string ReplaceExtension(std::string_view path, std::string_view extension) {
   size_t dot = ExtensionStart(path);
   std::string out(dot == std::string_view::npos ? path : path.substr(0, dot));

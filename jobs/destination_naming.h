@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/text.h"
+
 namespace quillon {
 
 // The markers in the current interface language.
@@ -77,12 +79,8 @@ DestinationChoice ParseDestinationText(std::string_view text);
 std::string BuildDestinationPath(const std::string& source, const std::string& destination_text,
                                  const std::string& tree_root, const std::string& extension);
 
-// Path pieces used by naming, exposed for the dialogs and the batch driver.
-// The folder part: up to and including the last "/" (empty when none).
-std::string FolderPart(std::string_view path);
-// The name part: after the last "/".
-std::string NamePart(std::string_view path);
-// `path` with the extension of its name replaced by `extension` (appended
+// Path pieces used by naming (FolderPart and NamePart come from
+// util/text.h). `path` with the extension of its name replaced by `extension` (appended
 // when the name has none). A leading dot does not start an extension, so
 // ".profile" keeps its name.
 std::string ReplaceExtension(std::string_view path, std::string_view extension);

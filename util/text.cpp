@@ -50,4 +50,24 @@ std::string TextBetween(std::string_view text, std::string_view start_marker,
   return strict ? std::string() : std::string(rest);
 }
 
+std::string FolderPart(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string NamePart(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return out;
+}
+
 }  // namespace quillon

@@ -26,4 +26,13 @@ std::string ReplaceBrackets(std::string_view text);
 std::string TextBetween(std::string_view text, std::string_view start_marker,
                         std::string_view end_marker, bool strict);
 
+// The folder part of a path: up to and including the last "/" (empty when
+// there is none).
+std::string FolderPart(std::string_view path);
+// The name part of a path: everything after the last "/".
+std::string NamePart(std::string_view path);
+
+// `text` with A-Z lowered; other bytes (UTF-8 included) stay as they are.
+std::string LowerAscii(std::string_view text);
+
 }  // namespace quillon

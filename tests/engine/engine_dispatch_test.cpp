@@ -14,6 +14,7 @@
 #include "engine/work_folder.h"
 #include "tests/support/recording_object.h"
 #include "tests/support/temp_dir.h"
+#include "util/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -124,7 +125,7 @@ class DispatchTest : public ::testing::Test {
     return {"doc get BuiltInDocumentProperties(text \"title\")",
             "doc.BuiltInDocumentProperties get value",
             "doc get BuiltInDocumentProperties(text \"title\")",
-            "doc.BuiltInDocumentProperties put value(" + Quoted(FileNamePart(path)) + ")"};
+            "doc.BuiltInDocumentProperties put value(" + Quoted(NamePart(path)) + ")"};
   }
 
   static Lines Join(std::initializer_list<Lines> parts) {

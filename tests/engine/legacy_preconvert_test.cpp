@@ -9,6 +9,7 @@
 
 #include "engine/work_folder.h"
 #include "tests/support/temp_dir.h"
+#include "util/text.h"
 
 namespace quillon::engine {
 namespace {
@@ -114,7 +115,7 @@ TEST(FileNameParts, ExtensionsAndNames) {
   EXPECT_EQ(ChangeFileExt("/a.dir/b", ".htm"), "/a.dir/b.htm");
   EXPECT_EQ(FileExtPart("/a.dir/b"), "");
   EXPECT_EQ(FileExtPart("/x/B.DOC"), ".DOC");
-  EXPECT_EQ(FileNamePart("/x/y z.doc"), "y z.doc");
+  EXPECT_EQ(NamePart("/x/y z.doc"), "y z.doc");
 }
 
 }  // namespace
