@@ -67,9 +67,6 @@ struct MainWindowState {
   engine::ConversionOptions options;
   bool timer1_enabled = false;  // [18] the command-line run is due
 
-  // Set during a batch by a click; the batch driver reads it.
-  bool stop_requested = false;
-
   // The set-up steps that ran, in order; an "-Embedding" start ends after 13.
   std::vector<int> completed_steps;
 };
