@@ -16,7 +16,7 @@ build_dir=${QUILLON_BUILD_DIR:-$top/build}
 packages=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev qt6-qpa-plugins libgl-dev
-  libzip-dev libpugixml-dev libxml2-dev libicu-dev libgsf-1-dev libwpd-dev librevenge-dev
+  libzip-dev libpugixml-dev libgumbo-dev libicu-dev libgsf-1-dev libwpd-dev librevenge-dev
   libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth shared-mime-info xdg-utils

@@ -1,7 +1,6 @@
 #include "docengine/html_reader.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/tree.h>
+#include <gumbo.h>
 #include <unicode/ucsdet.h>
 
 #include <algorithm>
@@ -11,7 +10,9 @@
 
 #include "docengine/code_page.h"
 #include "docengine/docx_reader.h"
+#include "docengine/html_markup.h"
 #include "docengine/numbering.h"
+#include "docengine/reader_factories.h"
 
 namespace quillon::docengine {
 
@@ -126,67 +127,195 @@ int SniffedCodePage(std::string_view data) {
   return cp != 0 ? cp : 1252;
 }
 
-std::string Attribute(xmlNode* node, const char* name) {
-  xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-  if (value == nullptr)
-    return std::string();
-  std::string out(reinterpret_cast<const char*>(value));
-  xmlFree(value);
-  return out;
+bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool HasAttribute(xmlNode* node, const char* name) {
-  return xmlHasProp(node, reinterpret_cast<const xmlChar*>(name)) != nullptr;
-}
+// ------------------------------------------------------------ tree walk
 
-std::string Name(xmlNode* node) {
-  return node->name != nullptr ? AsciiLower(reinterpret_cast<const char*>(node->name))
-                               : std::string();
-}
+using Tag = GumboTag;
 
-bool IsOneOf(const std::string& name, std::initializer_list<const char*> names) {
-  for (const char* n : names) {
-    if (name == n)
-      return true;
+// What an element is to the text.
+enum class Role {
+  kInline,   // its content reads on in the paragraph
+  kBlock,    // a paragraph of its own
+  kSkipped,  // never shown as text
+  kBreak,    // <br>
+  kTable,    // <table>
+  kList,     // <ul>, <ol>
+  kItem,     // <li>
+  kPreformatted,
+  kRule,  // <hr>
+};
+
+// The lower-case name of an element the parser does not know ("o:p").
+std::string_view UnknownName(const GumboElement& element, std::string& storage) {
+  GumboStringPiece piece = element.original_tag;
+  gumbo_tag_from_original_text(&piece);
+  std::size_t size = 0;
+  while (size < piece.length && !IsSpace(piece.data[size]) && piece.data[size] != '/' &&
+         piece.data[size] != '>') {
+    ++size;
   }
-  return false;
+  storage = AsciiLower(std::string_view(piece.data, size));
+  return storage;
 }
 
-bool IsBlock(const std::string& name) {
-  return IsOneOf(
-      name, {"p",       "div",      "h1",         "h2",       "h3",      "h4",      "h5",
-             "h6",      "pre",      "blockquote", "address",  "center",  "section", "article",
-             "header",  "footer",   "nav",        "aside",    "main",    "figure",  "figcaption",
-             "form",    "fieldset", "legend",     "dl",       "dt",      "dd",      "hr",
-             "details", "summary",  "body",       "html",     "listing", "xmp",     "plaintext",
-             "dir",     "menu",     "noframes",   "frameset", "caption", "hgroup",  "search"});
-}
-
-// Elements whose content is never shown as text.
-bool IsSkipped(const std::string& name) {
-  return IsOneOf(
-      name, {"script", "style",    "head",  "template", "noscript", "iframe", "object", "embed",
-             "applet", "select",   "svg",   "math",     "xml",      "map",    "audio",  "video",
-             "canvas", "datalist", "input", "meta",     "link",     "base",   "title"});
+Role RoleOf(const GumboElement& element) {
+  switch (element.tag) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_HEAD:
+    case GUMBO_TAG_TEMPLATE:
+    case GUMBO_TAG_NOSCRIPT:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_OBJECT:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_APPLET:
+    case GUMBO_TAG_SELECT:
+    case GUMBO_TAG_SVG:
+    case GUMBO_TAG_MATH:
+    case GUMBO_TAG_MAP:
+    case GUMBO_TAG_AUDIO:
+    case GUMBO_TAG_VIDEO:
+    case GUMBO_TAG_CANVAS:
+    case GUMBO_TAG_DATALIST:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_TITLE:
+      return Role::kSkipped;
+    case GUMBO_TAG_P:
+    case GUMBO_TAG_DIV:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+    case GUMBO_TAG_BLOCKQUOTE:
+    case GUMBO_TAG_ADDRESS:
+    case GUMBO_TAG_CENTER:
+    case GUMBO_TAG_SECTION:
+    case GUMBO_TAG_ARTICLE:
+    case GUMBO_TAG_HEADER:
+    case GUMBO_TAG_FOOTER:
+    case GUMBO_TAG_NAV:
+    case GUMBO_TAG_ASIDE:
+    case GUMBO_TAG_MAIN:
+    case GUMBO_TAG_FIGURE:
+    case GUMBO_TAG_FIGCAPTION:
+    case GUMBO_TAG_FORM:
+    case GUMBO_TAG_FIELDSET:
+    case GUMBO_TAG_LEGEND:
+    case GUMBO_TAG_DL:
+    case GUMBO_TAG_DT:
+    case GUMBO_TAG_DD:
+    case GUMBO_TAG_DETAILS:
+    case GUMBO_TAG_SUMMARY:
+    case GUMBO_TAG_BODY:
+    case GUMBO_TAG_HTML:
+    case GUMBO_TAG_DIR:
+    case GUMBO_TAG_MENU:
+    case GUMBO_TAG_FRAMESET:
+    case GUMBO_TAG_CAPTION:
+    case GUMBO_TAG_HGROUP:
+    case GUMBO_TAG_TR:
+    case GUMBO_TAG_TD:
+    case GUMBO_TAG_TH:
+      return Role::kBlock;
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_LISTING:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_PLAINTEXT:
+    case GUMBO_TAG_TEXTAREA:
+      return Role::kPreformatted;
+    case GUMBO_TAG_BR:
+      return Role::kBreak;
+    case GUMBO_TAG_TABLE:
+      return Role::kTable;
+    case GUMBO_TAG_UL:
+    case GUMBO_TAG_OL:
+      return Role::kList;
+    case GUMBO_TAG_LI:
+      return Role::kItem;
+    case GUMBO_TAG_HR:
+      return Role::kRule;
+    case GUMBO_TAG_UNKNOWN: {
+      std::string storage;
+      const std::string_view name = UnknownName(element, storage);
+      // Word processors embed their settings as an "xml" island.
+      if (name == "xml")
+        return Role::kSkipped;
+      if (name == "search")
+        return Role::kBlock;
+      return Role::kInline;
+    }
+    default:
+      return Role::kInline;
+  }
 }
 
 // Paragraph-like elements that stay as an empty paragraph when empty.
-bool KeepsEmpty(const std::string& name) {
-  return IsOneOf(name, {"p", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "li", "dt", "dd"});
+bool KeepsEmpty(Tag tag) {
+  switch (tag) {
+    case GUMBO_TAG_P:
+    case GUMBO_TAG_H1:
+    case GUMBO_TAG_H2:
+    case GUMBO_TAG_H3:
+    case GUMBO_TAG_H4:
+    case GUMBO_TAG_H5:
+    case GUMBO_TAG_H6:
+    case GUMBO_TAG_PRE:
+    case GUMBO_TAG_LI:
+    case GUMBO_TAG_DT:
+    case GUMBO_TAG_DD:
+      return true;
+    default:
+      return false;
+  }
 }
 
-std::string StyleWithoutBlanks(xmlNode* node) {
-  std::string style = AsciiLower(Attribute(node, "style"));
+const char* AttributeValue(const GumboElement& element, const char* name) {
+  const GumboAttribute* attribute = gumbo_get_attribute(&element.attributes, name);
+  return attribute != nullptr ? attribute->value : nullptr;
+}
+
+std::string Attribute(const GumboElement& element, const char* name) {
+  const char* value = AttributeValue(element, name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string StyleWithoutBlanks(const GumboElement& element) {
+  const char* value = AttributeValue(element, "style");
+  if (value == nullptr)
+    return std::string();
+  std::string style = AsciiLower(value);
   style.erase(std::remove_if(style.begin(), style.end(), IsSpace), style.end());
   return style;
 }
 
-bool IsHiddenElement(xmlNode* node) {
-  if (HasAttribute(node, "hidden"))
+bool IsHiddenElement(const GumboElement& element, const std::string& style) {
+  if (AttributeValue(element, "hidden") != nullptr)
     return true;
-  const std::string style = StyleWithoutBlanks(node);
   return style.find("display:none") != std::string::npos ||
          style.find("mso-hide:all") != std::string::npos;
+}
+
+bool IsHiddenElement(const GumboElement& element) {
+  return IsHiddenElement(element, StyleWithoutBlanks(element));
+}
+
+bool IsText(const GumboNode* node) {
+  return node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+         node->type == GUMBO_NODE_CDATA;
+}
+
+const GumboNode* ChildAt(const GumboVector& children, unsigned index) {
+  return static_cast<const GumboNode*>(children.data[index]);
 }
 
 std::string Letters(int value, bool upper) {
@@ -215,30 +344,34 @@ bool IsEastAsian(std::uint16_t lcid) {
 
 class HtmlBuilder {
  public:
-  HtmlBuilder(const OpenOptions& options, Document& doc) : options_(options), doc_(doc) {
+  HtmlBuilder(const OpenOptions& options, const PreparedMarkup& prepared, Document& doc)
+      : options_(options), prepared_(prepared), doc_(doc) {
     out_ = &doc_.body;
   }
 
-  bool Build(xmlNode* root) {
-    FindHead(root->children, 0);
+  bool Build(const GumboNode* root) {
+    FindHead(root, 0);
     Walk(root, 0);
     Flush();
     return !too_large_;
   }
 
  private:
-  void FindHead(xmlNode* node, int depth) {
-    if (depth > 8)
+  void FindHead(const GumboNode* node, int depth) {
+    if (depth > 8 || (node->type != GUMBO_NODE_DOCUMENT && node->type != GUMBO_NODE_ELEMENT))
       return;
-    for (xmlNode* c = node; c != nullptr; c = c->next) {
-      if (c->type != XML_ELEMENT_NODE)
+    const GumboVector& children =
+        node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children : node->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+      const GumboNode* c = ChildAt(children, i);
+      if (c->type != GUMBO_NODE_ELEMENT)
         continue;
-      const std::string name = Name(c);
-      if (name == "title" && doc_.properties.title.empty()) {
-        doc_.properties.title = CollapsedText(c);
-      } else if (name == "meta") {
-        const std::string meta = AsciiLower(Attribute(c, "name"));
-        const std::string content = Attribute(c, "content");
+      const GumboElement& element = c->v.element;
+      if (element.tag == GUMBO_TAG_TITLE && doc_.properties.title.empty()) {
+        doc_.properties.title = CollapsedText(element);
+      } else if (element.tag == GUMBO_TAG_META) {
+        const std::string meta = AsciiLower(Attribute(element, "name"));
+        const std::string content = Attribute(element, "content");
         if (meta == "author")
           doc_.properties.author = content;
         if (meta == "keywords")
@@ -247,21 +380,22 @@ class HtmlBuilder {
           doc_.properties.comments = content;
         if (meta == "subject")
           doc_.properties.subject = content;
-      } else if (name == "html" || name == "head") {
-        FindHead(c->children, depth + 1);
+      } else if (element.tag == GUMBO_TAG_HTML || element.tag == GUMBO_TAG_HEAD) {
+        FindHead(c, depth + 1);
       }
     }
   }
 
-  static std::string CollapsedText(xmlNode* node) {
-    xmlChar* content = xmlNodeGetContent(node);
-    if (content == nullptr)
-      return std::string();
-    std::string raw(reinterpret_cast<const char*>(content));
-    xmlFree(content);
+  std::string CollapsedText(const GumboElement& element) const {
+    std::string text;
+    for (unsigned i = 0; i < element.children.length; ++i) {
+      const GumboNode* c = ChildAt(element.children, i);
+      if (IsText(c))
+        AppendWithRuns(c->v.text.text, prepared_, text);
+    }
     std::string out;
     bool space = false;
-    for (char c : raw) {
+    for (char c : text) {
       if (IsSpace(c)) {
         space = !out.empty();
       } else {
@@ -300,14 +434,12 @@ class HtmlBuilder {
     if (pre_depth_ > 0) {
       preserve_ = true;
       // Preformatted text keeps its blanks; its lines become paragraphs.
+      // CR LF, CR and LF each end a line, as the parser reads them.
       std::size_t start = 0;
       while (start <= text.size()) {
-        std::size_t nl = text.find('\n', start);
-        std::string_view line =
-            text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-        if (!line.empty() && line.back() == '\r')
-          line.remove_suffix(1);
-        AddRaw(line);
+        const std::size_t nl = text.find_first_of("\r\n", start);
+        AddRaw(
+            text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start));
         if (nl == std::string_view::npos)
           break;
         // A newline right after the opening tag does not count.
@@ -316,6 +448,8 @@ class HtmlBuilder {
           Flush();
         }
         start = nl + 1;
+        if (text[nl] == '\r' && start < text.size() && text[start] == '\n')
+          ++start;
       }
       return;
     }
@@ -332,6 +466,16 @@ class HtmlBuilder {
       collapsed += c;
     }
     AddRaw(collapsed);
+  }
+
+  void AddNodeText(std::string_view text) {
+    if (text.find(kRunMark) == std::string_view::npos) {
+      AddText(text);
+      return;
+    }
+    node_text_.clear();
+    AppendWithRuns(text, prepared_, node_text_);
+    AddText(node_text_);
   }
 
   bool HasText() const {
@@ -364,7 +508,7 @@ class HtmlBuilder {
     preserve_ = false;
   }
 
-  std::string NextLabel(xmlNode* li) {
+  std::string NextLabel(const GumboElement& li) {
     if (lists_.empty())
       return "\u2022";
     ListState& list = lists_.back();
@@ -375,9 +519,8 @@ class HtmlBuilder {
         return "\u25AA";
       return "\u2022";
     }
-    const std::string value = Attribute(li, "value");
-    if (!value.empty())
-      list.next = std::atoi(value.c_str());
+    if (const char* value = AttributeValue(li, "value"); value != nullptr && *value != '\0')
+      list.next = std::atoi(value);
     const int n = list.next++;
     std::string text;
     if (list.type == "a") {
@@ -396,177 +539,197 @@ class HtmlBuilder {
 
   // Below the depth limit the markup no longer shapes the text, and the
   // walk goes on without recursion so that no page can exhaust the stack.
-  void WalkFlat(xmlNode* top) {
-    xmlNode* node = top->children;
+  void WalkFlat(const GumboNode* top) {
+    if (top->v.element.children.length == 0)
+      return;
+    const GumboNode* node = ChildAt(top->v.element.children, 0);
     while (node != nullptr && !too_large_) {
       bool descend = false;
-      if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-        if (node->content != nullptr)
-          AddText(reinterpret_cast<const char*>(node->content));
-      } else if (node->type == XML_ELEMENT_NODE) {
-        const std::string name = Name(node);
-        if (name == "br") {
+      if (IsText(node)) {
+        AddNodeText(node->v.text.text);
+      } else if (node->type == GUMBO_NODE_ELEMENT) {
+        const Role role = RoleOf(node->v.element);
+        if (role == Role::kBreak) {
           AddRaw("\n");
-        } else if (!IsSkipped(name) && !IsHiddenElement(node)) {
-          descend = node->children != nullptr;
+        } else if (role != Role::kSkipped && !IsHiddenElement(node->v.element)) {
+          descend = node->v.element.children.length > 0;
         }
       }
       if (descend) {
-        node = node->children;
+        node = ChildAt(node->v.element.children, 0);
         continue;
       }
-      while (node != nullptr && node != top && node->next == nullptr)
-        node = node->parent;
-      if (node == nullptr || node == top)
+      // On to the next sibling, climbing while a node is the last child.
+      while (node != top) {
+        const GumboNode* parent = node->parent;
+        const unsigned next = static_cast<unsigned>(node->index_within_parent) + 1;
+        if (next < parent->v.element.children.length) {
+          node = ChildAt(parent->v.element.children, next);
+          break;
+        }
+        node = parent;
+      }
+      if (node == top)
         break;
-      node = node->next;
     }
   }
 
-  void WalkChildren(xmlNode* node, int depth) {
-    for (xmlNode* c = node->children; c != nullptr && !too_large_; c = c->next)
-      Walk(c, depth + 1);
+  void WalkChildren(const GumboElement& element, int depth) {
+    for (unsigned i = 0; i < element.children.length && !too_large_; ++i)
+      Walk(ChildAt(element.children, i), depth + 1);
   }
 
-  void WalkTable(xmlNode* table_node, int depth) {
+  void WalkCell(const GumboElement& cell, int depth, TableRow& row) {
+    TableCell table_cell;
+    if (!IsHiddenElement(cell)) {
+      std::vector<Block>* saved = out_;
+      std::vector<ListState> saved_lists;
+      saved_lists.swap(lists_);
+      out_ = &table_cell.blocks;
+      WalkChildren(cell, depth + 2);
+      Flush();
+      out_ = saved;
+      lists_.swap(saved_lists);
+    }
+    if (table_cell.blocks.empty())
+      table_cell.blocks.push_back(Block::FromParagraph({}));
+    row.cells.push_back(std::move(table_cell));
+  }
+
+  void WalkTable(const GumboElement& table_element, int depth) {
     Flush();
     Table table;
-    std::vector<xmlNode*> captions;
-    auto add_rows = [&](auto&& self, xmlNode* container, int level) -> void {
-      for (xmlNode* c = container->children; c != nullptr; c = c->next) {
-        if (c->type != XML_ELEMENT_NODE)
+    std::vector<const GumboElement*> captions;
+    // The parser puts rows into sections; the rows of every section read
+    // in the order of the page.
+    auto add_rows = [&](auto&& self, const GumboElement& container, int level) -> void {
+      for (unsigned i = 0; i < container.children.length; ++i) {
+        const GumboNode* c = ChildAt(container.children, i);
+        if (c->type != GUMBO_NODE_ELEMENT)
           continue;
-        const std::string name = Name(c);
-        if (name == "tr") {
+        const GumboElement& element = c->v.element;
+        if (element.tag == GUMBO_TAG_TR) {
+          if (IsHiddenElement(element))
+            continue;
           TableRow row;
-          for (xmlNode* cell = c->children; cell != nullptr; cell = cell->next) {
-            if (cell->type != XML_ELEMENT_NODE)
-              continue;
-            const std::string cell_name = Name(cell);
-            if (cell_name != "td" && cell_name != "th")
-              continue;
-            TableCell table_cell;
-            if (!IsHiddenElement(cell)) {
-              std::vector<Block>* saved = out_;
-              std::vector<ListState> saved_lists;
-              saved_lists.swap(lists_);
-              out_ = &table_cell.blocks;
-              WalkChildren(cell, depth + 2);
-              Flush();
-              out_ = saved;
-              lists_.swap(saved_lists);
+          for (unsigned k = 0; k < element.children.length; ++k) {
+            const GumboNode* cell = ChildAt(element.children, k);
+            if (cell->type == GUMBO_NODE_ELEMENT &&
+                (cell->v.element.tag == GUMBO_TAG_TD || cell->v.element.tag == GUMBO_TAG_TH)) {
+              WalkCell(cell->v.element, depth, row);
             }
-            if (table_cell.blocks.empty())
-              table_cell.blocks.push_back(Block::FromParagraph({}));
-            row.cells.push_back(std::move(table_cell));
           }
-          if (!row.cells.empty() && !IsHiddenElement(c))
+          if (!row.cells.empty())
             table.rows.push_back(std::move(row));
-        } else if ((name == "thead" || name == "tbody" || name == "tfoot") && level < 4 &&
-                   !IsHiddenElement(c)) {
-          self(self, c, level + 1);
-        } else if (name == "caption") {
-          captions.push_back(c);
+        } else if ((element.tag == GUMBO_TAG_THEAD || element.tag == GUMBO_TAG_TBODY ||
+                    element.tag == GUMBO_TAG_TFOOT) &&
+                   level < 4 && !IsHiddenElement(element)) {
+          self(self, element, level + 1);
+        } else if (element.tag == GUMBO_TAG_CAPTION) {
+          captions.push_back(&element);
         }
       }
     };
-    add_rows(add_rows, table_node, 0);
-    for (xmlNode* caption : captions) {
-      WalkChildren(caption, depth + 1);
+    add_rows(add_rows, table_element, 0);
+    for (const GumboElement* caption : captions) {
+      WalkChildren(*caption, depth + 1);
       Flush();
     }
     if (!table.rows.empty())
       out_->push_back(Block::FromTable(std::move(table)));
   }
 
-  void Walk(xmlNode* node, int depth) {
+  void WalkList(const GumboElement& element, int depth) {
+    Flush();
+    ListState list;
+    list.ordered = element.tag == GUMBO_TAG_OL;
+    list.type = Attribute(element, "type");
+    if (list.ordered && list.type.empty())
+      list.type.push_back('1');
+    if (!list.ordered)
+      list.type = AsciiLower(list.type);
+    if (const char* start = AttributeValue(element, "start"); start != nullptr && *start != '\0')
+      list.next = std::atoi(start);
+    lists_.push_back(list);
+    WalkChildren(element, depth);
+    Flush();
+    lists_.pop_back();
+  }
+
+  void Walk(const GumboNode* node, int depth) {
     if (too_large_)
       return;
-    if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
-      if (node->content != nullptr)
-        AddText(reinterpret_cast<const char*>(node->content));
+    if (IsText(node)) {
+      AddNodeText(node->v.text.text);
       return;
     }
-    if (node->type == XML_ENTITY_REF_NODE)
-      return;
-    if (node->type != XML_ELEMENT_NODE && node->type != XML_DOCUMENT_NODE &&
-        node->type != XML_HTML_DOCUMENT_NODE) {
-      return;
-    }
-    if (node->type != XML_ELEMENT_NODE) {
-      WalkChildren(node, depth);
+    if (node->type == GUMBO_NODE_DOCUMENT) {
+      const GumboVector& children = node->v.document.children;
+      for (unsigned i = 0; i < children.length && !too_large_; ++i)
+        Walk(ChildAt(children, i), depth + 1);
       return;
     }
+    // Comments show nothing; template content is not part of the page.
+    if (node->type != GUMBO_NODE_ELEMENT)
+      return;
+    const GumboElement& element = node->v.element;
+    const Role role = RoleOf(element);
+    if (role == Role::kSkipped)
+      return;
+    const std::string style = StyleWithoutBlanks(element);
+    if (IsHiddenElement(element, style))
+      return;
     // Deeper than the limit, the markup no longer shapes the text.
-    const bool flat = depth > options_.limits.max_depth;
-    const std::string name = Name(node);
-    if (IsSkipped(name) || IsHiddenElement(node))
-      return;
-    if (flat) {
+    if (depth > options_.limits.max_depth) {
       WalkFlat(node);
       return;
     }
-    const std::string lang_attr = Attribute(node, "lang");
-    const bool has_lang = !lang_attr.empty();
+    const char* lang_attr = AttributeValue(element, "lang");
+    const bool has_lang = lang_attr != nullptr && *lang_attr != '\0';
     if (has_lang)
       lang_stack_.push_back(LcidFromLanguageTag(lang_attr));
 
-    const std::string style = StyleWithoutBlanks(node);
     // Blanks that a style keeps are kept as in preformatted text.
     const bool keep_spaces = style.find("white-space:pre") != std::string::npos;
     if (keep_spaces)
       ++pre_depth_;
-    if (name == "br") {
+    const std::size_t tab_count = style.find("mso-tab-count:");
+    if (role == Role::kBreak) {
       pending_space_ = false;
       // Pages saved by word processors mark a page break so.
       AddRaw(style.find("page-break-before:always") != std::string::npos ? "\f" : "\n");
-    } else if (style.find("mso-tab-count:") != std::string::npos) {
+    } else if (tab_count != std::string::npos) {
       // Word-saved pages write a tab as blanks in a span that says so.
-      const int count = std::max(1, std::atoi(style.c_str() + style.find("mso-tab-count:") + 14));
+      const int count = std::max(1, std::atoi(style.c_str() + tab_count + 14));
       pending_space_ = false;
       AddRaw(std::string(static_cast<std::size_t>(std::min(count, 64)), '\t'));
-    } else if (name == "table") {
-      WalkTable(node, depth);
-    } else if (name == "ul" || name == "ol") {
+    } else if (role == Role::kTable) {
+      WalkTable(element, depth);
+    } else if (role == Role::kList) {
+      WalkList(element, depth);
+    } else if (role == Role::kItem) {
       Flush();
-      ListState list;
-      list.ordered = name == "ol";
-      list.type = Attribute(node, "type");
-      if (list.ordered && list.type.empty())
-        list.type.push_back('1');
-      if (!list.ordered)
-        list.type = AsciiLower(list.type);
-      const std::string start = Attribute(node, "start");
-      if (!start.empty())
-        list.next = std::atoi(start.c_str());
-      lists_.push_back(list);
-      WalkChildren(node, depth);
-      Flush();
-      lists_.pop_back();
-    } else if (name == "li") {
-      Flush();
-      current_.list_label = NextLabel(node);
+      current_.list_label = NextLabel(element);
       current_.list_level = lists_.empty() ? 0 : static_cast<int>(lists_.size()) - 1;
-      WalkChildren(node, depth);
+      WalkChildren(element, depth);
       Flush();
-    } else if (name == "pre" || name == "listing" || name == "xmp" || name == "plaintext" ||
-               name == "textarea") {
+    } else if (role == Role::kPreformatted) {
       Flush();
       ++pre_depth_;
-      WalkChildren(node, depth);
+      WalkChildren(element, depth);
       --pre_depth_;
       if (open_ || !current_.runs.empty())
         Flush();
-    } else if (name == "hr") {
+    } else if (role == Role::kRule) {
       Flush();
-    } else if (IsBlock(name) || name == "tr" || name == "td" || name == "th") {
+    } else if (role == Role::kBlock) {
       Flush();
-      WalkChildren(node, depth);
-      if (KeepsEmpty(name))
+      WalkChildren(element, depth);
+      if (KeepsEmpty(element.tag))
         keep_empty_ = true;
       Flush();
     } else {
-      WalkChildren(node, depth);
+      WalkChildren(element, depth);
     }
     if (keep_spaces)
       --pre_depth_;
@@ -575,8 +738,10 @@ class HtmlBuilder {
   }
 
   const OpenOptions& options_;
+  const PreparedMarkup& prepared_;
   Document& doc_;
   std::vector<Block>* out_;
+  std::string node_text_;  // a text node with its runs put back
   Paragraph current_;
   bool open_ = false;
   bool keep_empty_ = false;
@@ -589,70 +754,69 @@ class HtmlBuilder {
   bool too_large_ = false;
 };
 
-void SilentErrors(void*, const char*, ...) {}
+// ------------------------------------------------------------ damaged pages
 
-bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
-  if (text.size() - at < word.size())
-    return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    char c = text[at + i];
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-    if (c != word[i])
-      return false;
+// The byte order of UTF-16 markup written without a byte-order mark: the
+// page starts with '<' (after blanks) and every other byte is zero.
+int UnmarkedUtf16(std::string_view data) {
+  const std::size_t size = std::min<std::size_t>(data.size(), 512) & ~std::size_t{1};
+  if (size < 8)
+    return 0;
+  std::size_t even_zeros = 0;
+  std::size_t odd_zeros = 0;
+  for (std::size_t i = 0; i < size; i += 2) {
+    even_zeros += data[i] == '\0';
+    odd_zeros += data[i + 1] == '\0';
   }
-  return true;
+  const std::size_t units = size / 2;
+  if (odd_zeros * 10 >= units * 9 && even_zeros == 0 && data[0] == '<')
+    return kCodePageUtf16Le;
+  if (even_zeros * 10 >= units * 9 && odd_zeros == 0 && data[1] == '<')
+    return kCodePageUtf16Be;
+  return 0;
 }
 
-bool IsNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '-' || c == '.';
-}
-
-// Word processors write markup the HTML parser misreads: the markers of
-// downlevel-revealed conditionals ("<![if !supportLists]>") would show as
-// text, and prefixed elements lose their prefix ("<o:p>" would open a
-// paragraph). The markers go; prefixed names become unknown inline ones.
-std::string PrepareMarkup(const std::string& in) {
-  std::string out;
-  out.reserve(in.size());
-  std::size_t i = 0;
-  while (i < in.size()) {
-    const std::size_t lt = in.find('<', i);
-    if (lt == std::string::npos) {
-      out.append(in, i, std::string::npos);
-      break;
-    }
-    out.append(in, i, lt - i);
-    i = lt;
-    if (in.compare(i, 4, "<!--") == 0) {
-      const std::size_t end = in.find("-->", i + 4);
-      const std::size_t stop = end == std::string::npos ? in.size() : end + 3;
-      out.append(in, i, stop - i);
-      i = stop;
-      continue;
-    }
-    if (StartsWithNoCase(in, i, "<![if") || StartsWithNoCase(in, i, "<![endif")) {
-      const std::size_t end = in.find('>', i);
-      i = end == std::string::npos ? in.size() : end + 1;
-      continue;
-    }
-    out += '<';
-    ++i;
-    std::size_t name = i;
-    if (name < in.size() && in[name] == '/')
-      ++name;
-    std::size_t end = name;
-    while (end < in.size() && (IsNameChar(in[end]) || in[end] == ':'))
-      ++end;
-    const std::size_t colon = in.find(':', name);
-    if (end > name && colon != std::string::npos && colon < end && colon > name) {
-      out.append(in, i, colon - i);
-      out += '-';
-      i = colon + 1;
+// True when the page holds at least one tag a browser would act on.
+bool HasMarkup(std::string_view text) {
+  std::size_t at = 0;
+  while ((at = text.find('<', at)) != std::string_view::npos) {
+    ++at;
+    if (at < text.size() &&
+        (IsAsciiLetter(text[at]) || text[at] == '!' || text[at] == '/' || text[at] == '?')) {
+      return true;
     }
   }
-  return out;
+  return false;
+}
+
+// Control characters carry no text, and the parser would show each as a
+// replacement character: C0 controls but tab, line feed, form feed and
+// carriage return, DEL, and the C1 controls (U+0080 to U+009F).
+void DropControlCharacters(std::string& text) {
+  std::size_t to = 0;
+  for (std::size_t from = 0; from < text.size(); ++from) {
+    const unsigned char c = static_cast<unsigned char>(text[from]);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r') || c == 0x7F)
+      continue;
+    if (c == 0xC2 && from + 1 < text.size() && static_cast<unsigned char>(text[from + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[from + 1]) <= 0x9F) {
+      ++from;
+      continue;
+    }
+    text[to++] = text[from];
+  }
+  text.resize(to);
+}
+
+// Signatures of binary formats that a page name does not make a page.
+bool IsOtherBinaryFormat(std::string_view head) {
+  for (std::string_view signature :
+       {std::string_view("PK\x03\x04"), std::string_view("\xD0\xCF\x11\xE0"),
+        std::string_view("\xFFWPC"), std::string_view("%PDF")}) {
+    if (head.substr(0, signature.size()) == signature)
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -664,6 +828,8 @@ int DetectHtmlCodePage(std::string_view data) {
     return kCodePageUtf16Le;
   if (data.size() >= 2 && data.compare(0, 2, "\xFE\xFF") == 0)
     return kCodePageUtf16Be;
+  if (const int utf16 = UnmarkedUtf16(data); utf16 != 0)
+    return utf16;
   const int declared = DeclaredCodePage(data);
   if (declared != 0)
     return declared;
@@ -678,37 +844,46 @@ ReadResult ReadHtmlDocument(std::string_view data, const OpenOptions& options, D
   std::string_view body = data;
   if (code_page == kCodePageUtf8 && body.compare(0, 3, "\xEF\xBB\xBF") == 0)
     body.remove_prefix(3);
-  if ((code_page == kCodePageUtf16Le || code_page == kCodePageUtf16Be) && body.size() >= 2) {
+  if ((code_page == kCodePageUtf16Le || code_page == kCodePageUtf16Be) && body.size() >= 2 &&
+      (body.compare(0, 2, "\xFF\xFE") == 0 || body.compare(0, 2, "\xFE\xFF") == 0)) {
     body.remove_prefix(2);
   }
-  // libxml2 gets UTF-8 only: it would otherwise switch to Latin-1 at the
-  // first bad byte, or follow a meta element the detection overruled.
+  // The parser gets UTF-8 only, decoded as the detection found.
   std::string utf8;
   std::string error;
-  if (!DecodeText(body, code_page, utf8, error) && !DecodeText(body, kCodePageUtf8, utf8, error)) {
+  if (code_page == kCodePageUtf8 && IsValidUtf8(body)) {
+    utf8.assign(body);
+  } else if (!DecodeText(body, code_page, utf8, error) &&
+             !DecodeText(body, kCodePageUtf8, utf8, error)) {
     return ReadResult::Failure(error);
   }
-  // A NUL character would end the parser's input early.
-  utf8.erase(std::remove(utf8.begin(), utf8.end(), '\0'), utf8.end());
-  utf8 = PrepareMarkup(utf8);
-  if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) {
-    return ReadResult::Failure("The document is too large to open.");
+  // What is no page at all (a file of that name, damaged past its markup)
+  // shows its text, as a word processor opens it: line by line. It stays a
+  // page for saving, so that Save never rewrites the user's file as text.
+  if (!HasMarkup(utf8)) {
+    doc = Document{};
+    ReadResult result = MakeTextReader()->Read(utf8, options, doc);
+    doc.format = SourceFormat::kHtml;
+    doc.open_encoding = code_page;
+    return result;
   }
-  xmlSetGenericErrorFunc(nullptr, SilentErrors);
-  const int parse_options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                            HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | XML_PARSE_HUGE;
-  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> html(
-      htmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", parse_options),
-      xmlFreeDoc);
+  DropControlCharacters(utf8);
+  const PreparedMarkup prepared =
+      PrepareMarkup(utf8, static_cast<std::size_t>(std::max(options.limits.max_depth, 16)) * 2);
+  GumboOptions parse_options = kGumboDefaultOptions;
+  // Parse errors are of no use here; recording them costs time and memory.
+  parse_options.max_errors = 0;
+  std::unique_ptr<GumboOutput, void (*)(GumboOutput*)> html(
+      gumbo_parse_with_options(&parse_options, prepared.markup.data(), prepared.markup.size()),
+      [](GumboOutput* output) { gumbo_destroy_output(&kGumboDefaultOptions, output); });
   doc = Document{};
   doc.format = SourceFormat::kHtml;
   doc.open_encoding = code_page;
   if (!html) {
-    // Nothing a parser in recovery mode could read: an empty page.
-    return ReadResult::Success();
+    return ReadResult::Failure("The page could not be parsed.");
   }
-  HtmlBuilder builder(options, doc);
-  if (!builder.Build(reinterpret_cast<xmlNode*>(html.get()))) {
+  HtmlBuilder builder(options, prepared, doc);
+  if (!builder.Build(html->document)) {
     doc = Document{};
     return ReadResult::Failure("The document is too large to open.");
   }
@@ -722,7 +897,14 @@ class HtmlReader : public Reader {
   std::string_view Name() const override { return "html"; }
 
   int Sniff(std::string_view head, const std::string& path) const override {
+    std::string unmarked;
     std::string_view text = head;
+    if (UnmarkedUtf16(head) != 0) {
+      // Markup in UTF-16 without a mark: look at its ASCII.
+      unmarked.assign(head.begin(), head.end());
+      unmarked.erase(std::remove(unmarked.begin(), unmarked.end(), '\0'), unmarked.end());
+      text = unmarked;
+    }
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
       text.remove_prefix(3);
     std::size_t at = 0;
@@ -734,7 +916,7 @@ class HtmlReader : public Reader {
     }
     if (start.compare(0, 5, "<html") == 0)
       return 70;
-    const std::string lower = AsciiLower(head);
+    const std::string lower = AsciiLower(text);
     const bool markup = lower.find("<html") != std::string::npos ||
                         lower.find("<body") != std::string::npos ||
                         lower.find("<head") != std::string::npos;
@@ -746,7 +928,9 @@ class HtmlReader : public Reader {
       return 0;  // rich text claims its own
     if (markup)
       return html_name ? 65 : 50;
-    if (html_name && !head.empty() && head.find('\0') == std::string_view::npos)
+    // A page of that name is read whatever state it is in, unless it is
+    // plainly a file of another format.
+    if (html_name && !head.empty() && !IsOtherBinaryFormat(head))
       return 30;
     return 0;
   }

@@ -160,6 +160,120 @@ TEST(HtmlReaderTest, HostilePagesReadWithoutHarm) {
   EXPECT_FALSE(ReadHtmlDocument("<p>" + std::string(5000, 'x') + "</p>", options, big).ok);
 }
 
+TEST(HtmlReaderTest, ModernPagesParseAsBrowsersDo) {
+  // No html, head or body; content in sectioning elements, a custom element,
+  // misnested and unclosed tags, a cell's stray text moved before its table.
+  const Document doc = ReadPage(
+      "<!DOCTYPE html><title>Shop</title><meta name=author content=Ann>"
+      "<header><nav>Home | About</nav></header>"
+      "<main><article><h2>News</h2><p>First <my-widget>custom part</my-widget> and "
+      "<b>bold <i>both</b> italic</i> end<div>block in a paragraph</div>"
+      "<details><summary>More</summary>Folded text</details></article>"
+      "<table><tr><td>cell</td></tr>stray</table>"
+      "<ul><li>one<li>two</ul></main><footer>Fine print</footer>");
+  EXPECT_EQ(doc.properties.title, "Shop");
+  EXPECT_EQ(doc.properties.author, "Ann");
+  EXPECT_EQ(PlainText(doc),
+            "Home | About\nNews\nFirst custom part and bold both italic end\n"
+            "block in a paragraph\nMore\nFolded text\nstray\ncell\n\u2022\tone\n\u2022\ttwo\n"
+            "Fine print\n");
+}
+
+TEST(HtmlReaderTest, TemplatesScriptsAndNoscriptShowNothing) {
+  const Document doc = ReadPage(
+      "<html><head><noscript><p>Turn on scripts</p><style>x{}</style></noscript>"
+      "<script>document.write('<p>written</p>')</script></head><body>"
+      "<template><p>row template</p></template><p>shown</p>"
+      "<noscript><div>no scripts here</div></noscript>"
+      "<textarea>  typed\n  text</textarea><p>after</p></body></html>");
+  EXPECT_EQ(PlainText(doc), "shown\n  typed\n  text\nafter\n");
+}
+
+TEST(HtmlReaderTest, EveryNamedCharacterReference) {
+  // References of HTML 4, of HTML5 only (some of two characters), a legacy
+  // one without its semicolon, and text that only looks like a reference.
+  const Document doc = ReadPage(
+      "<p>&hellip;&mdash;&euro;&trade;</p><p>&bigstar;&NotEqualTilde;&fjlig;&Afr;&bne;</p>"
+      "<p>&copy 2024 &notit; &amp;c &unknownref; &#x1F600;&#128512;</p>");
+  EXPECT_EQ(PlainText(doc),
+            "\u2026\u2014\u20ac\u2122\n\u2605\u2242\u0338fj\U0001D504=\u20e5\n"
+            "\u00a9 2024 \u00acit; &c &unknownref; \U0001F600\U0001F600\n");
+}
+
+TEST(HtmlReaderTest, DeepNestingKeepsTheTextAndTheWalkBounded) {
+  // Far past the nesting limit, of elements that stay open and of elements
+  // that are closed again: every word survives.
+  std::string page = "<html><body>";
+  for (int i = 0; i < 3000; ++i)
+    page += "<div><span>";
+  page += "deep";
+  for (int i = 0; i < 3000; ++i)
+    page += "</span></div>";
+  page += "<p>after</p>";
+  for (int i = 0; i < 3000; ++i)
+    page += "<blockquote>q" + std::to_string(i % 10);
+  const std::string text = PlainText(ReadPage(page));
+  EXPECT_NE(text.find("deep\nafter\n"), std::string::npos) << text.substr(0, 200);
+  EXPECT_NE(text.find("q0"), std::string::npos);
+  std::size_t words = 0;
+  for (std::size_t at = 0; (at = text.find('q', at)) != std::string::npos; ++at)
+    ++words;
+  EXPECT_EQ(words, 3000u);
+}
+
+TEST(HtmlReaderTest, WhatThePageShowsSurvivesThePreparation) {
+  // Text is set aside before parsing and put back after; blanks between
+  // tags shrink; attributes and styles are cut to what counts.
+  const Document doc = ReadPage(
+      "<p title=\"a > b\" class=x>long enough text <!-- gone --> joined</p>"
+      "<pre><b>keep</b>   <b>these</b>\n  <i>blanks</i></pre>"
+      "<p>mark \xEF\xBF\xB9 and &#xFFF9; and \xEF\xBF\xB9"
+      "12\xEF\xBF\xB9 stay</p>"
+      "<p style=\"COLOR: red; Display : None\">hidden by style</p>"
+      "<div style=\"white-space: pre-wrap\"><span>a</span>   <span>b</span></div>"
+      "<p>x < y and a&b&amp;c<br>line two</p><textarea>in a\n  box</textarea>");
+  EXPECT_EQ(PlainText(doc),
+            "long enough text joined\nkeep   these\n  blanks\n"
+            "mark \uFFF9 and \uFFF9 and \uFFF9"
+            "12\uFFF9 stay\na   b\nx < y and a&b&c\nline two\n"
+            "in a\n  box\n");
+}
+
+TEST(HtmlReaderTest, DamagedPagesShowTheirText) {
+  testing::TempDir temp;
+  auto open = [&](const std::string& name, const std::string& bytes, Document& doc) {
+    testing::WriteFile(temp.File(name), bytes);
+    OpenOptions options;
+    options.path = temp.File(name);
+    return ReadDocumentFile(options, doc);
+  };
+  // A page whose first blocks were zeroed: no markup left in sight.
+  std::string zeroed(8192, '\0');
+  zeroed += "Quarterly figures\r\nSecond line\x01\x02\r\n";
+  zeroed += std::string(300, '\0');
+  Document doc;
+  ReadResult result = open("report.html", zeroed, doc);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(PlainText(doc), "Quarterly figures\nSecond line\n");
+  // Still a page: saving it back never turns the user's file into text.
+  EXPECT_EQ(doc.format, SourceFormat::kHtml);
+
+  // Markup after the damage reads as markup.
+  result = open("tail.htm", std::string(5000, '\0') + "<p>kept &amp; parsed</p>", doc);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(PlainText(doc), "kept & parsed\n");
+
+  // UTF-16 without a byte-order mark.
+  result = open("wide.html", Encode("<html><body><p>Gr\u00fc\u00dfe</p></body></html>", 1200), doc);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(PlainText(doc), "Gr\u00fc\u00dfe\n");
+  EXPECT_EQ(doc.open_encoding, 1200);
+
+  // A file of another format keeps its own message whatever its name.
+  result = open("package.html", std::string("PK\x03\x04", 4) + std::string(200, '\0'), doc);
+  EXPECT_FALSE(result.ok);
+}
+
 TEST(HtmlReaderTest, SniffTellsPagesFromOtherText) {
   const auto reader = MakeHtmlReader();
   EXPECT_GT(reader->Sniff("<!DOCTYPE html><html>", "a.txt"), 0);
