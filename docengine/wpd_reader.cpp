@@ -7,6 +7,8 @@
 #include <deque>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "docengine/code_page.h"
@@ -36,6 +38,25 @@ struct ListLevel {
   std::string bullet = "\u2022";
   int next = 1;
 };
+
+// The parser gives the apostrophes of the first multinational set (a
+// comma above, a comma above right) as combining marks, which would sit on
+// the letter before them ("President's" would lose its apostrophe to the
+// "t"). In the document they are characters of their own, typed as
+// apostrophes: they read as the typographic one.
+std::string SpacingMarks(std::string text) {
+  static constexpr std::pair<std::string_view, std::string_view> kSpacing[] = {
+      {"\xCC\x93", "\u2019"},  // combining comma above
+      {"\xCC\x95", "\u2019"},  // combining comma above right
+  };
+  for (const auto& [combining, spacing] : kSpacing) {
+    for (std::size_t at = 0; (at = text.find(combining, at)) != std::string::npos;) {
+      text.replace(at, combining.size(), spacing);
+      at += spacing.size();
+    }
+  }
+  return text;
+}
 
 // Builds the document model from the callbacks of the WordPerfect parser.
 // Stories (body, notes, comments, text boxes, table cells) nest; each has
@@ -88,7 +109,7 @@ class ModelBuilder : public librevenge::RVNGTextInterface {
   void closeSection() override {}
   void insertTab() override { Add("\t"); }
   void insertSpace() override { Add(" "); }
-  void insertText(const librevenge::RVNGString& text) override { Add(text.cstr()); }
+  void insertText(const librevenge::RVNGString& text) override { Add(SpacingMarks(text.cstr())); }
   void insertLineBreak() override { Add("\n"); }
   void insertField(const RVNGPropertyList& props) override {
     const std::string type = Prop(props, "librevenge:field-type");

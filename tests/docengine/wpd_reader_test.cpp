@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "docengine/reader.h"
 #include "docengine/text_writer.h"
 #include "docengine/wpd_reader.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillon::docengine {
 namespace {
@@ -71,6 +74,50 @@ TEST(WpdReaderTest, ReadsTextParagraphsAndPage) {
   EXPECT_EQ(Text(doc), "Dear Ann,\nThanks for the letter.\n");
   // Letter paper less the default inch margins.
   EXPECT_EQ(doc.page.text_width_twips, 6 * 1440 + 720);
+}
+
+TEST(WpdReaderTest, TypographicCharactersStandAlone) {
+  // Apostrophes typed as the comma above (or above right) of the
+  // multinational set (an extended character: 0xC0, character, set, 0xC0),
+  // as real documents have them, read as apostrophes and not as marks on
+  // the letter before them; the set's other accents stay as they are.
+  Document doc;
+  const ReadResult result = Read(
+      Wp5Document("President\xC0\x09\x01\xC0s call\x0AKSC\xC0\x0A\x01\xC0s \xC0\x29\x01\xC0\x0A"),
+      doc);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_EQ(Text(doc), "President\u2019s call\nKSC\u2019s \u00e9\n");
+}
+
+TEST(WpdReaderTest, RealDocumentsKeepTheirTypography) {
+  const std::string dir = testing::CorpusDir();
+  if (dir.empty())
+    GTEST_SKIP() << "the shared corpus folder is absent";
+  struct Expectation {
+    const char* file;
+    std::vector<std::string> phrases;
+  };
+  const Expectation expected[] = {
+      {"tika__testWordPerfect_5_0.wp",
+       {"President\u2019s phone call to Lucid", "KSC\u2019s Shuttle Landing Facility"}},
+      {"tika__testWordPerfect.wpd", {"\u2018", "\u2019"}},
+  };
+  for (const Expectation& want : expected) {
+    OpenOptions options;
+    options.path = dir + "/wpd/" + want.file;
+    Document doc;
+    const ReadResult result = ReadDocumentFile(options, doc);
+    ASSERT_TRUE(result.ok) << want.file << ": " << result.error;
+    const std::string text = Text(doc);
+    for (const std::string& phrase : want.phrases)
+      EXPECT_NE(text.find(phrase), std::string::npos) << want.file << " lacks " << phrase;
+    // No combining mark stands where the document has a character of its own.
+    for (std::size_t at = 0; at + 1 < text.size(); ++at) {
+      const auto lead = static_cast<unsigned char>(text[at]);
+      const auto next = static_cast<unsigned char>(text[at + 1]);
+      EXPECT_FALSE(lead == 0xCC || (lead == 0xCD && next < 0xB0)) << want.file << " at " << at;
+    }
+  }
 }
 
 TEST(WpdReaderTest, PasswordProtectedDocumentsNeedTheirPassword) {
