@@ -2,13 +2,31 @@
 # Times the .doc conversion of a folder three ways in the same run: our
 # reader in one process, our reader one process per file, and antiword and
 # catdoc one process per file (as they are used). Text goes to /dev/null.
+# With --fidelity it scores the texts instead (word-count F1 of each
+# document against antiword and catdoc, see bench/lib.sh).
 #
-# Usage: bench/compare_doc.sh [BUILD_DIR] [FOLDER] [PASSES]
+# Usage: bench/compare_doc.sh [--fidelity] [BUILD_DIR] [FOLDER] [PASSES]
 set -u
+fidelity=
+if [ "${1:-}" = --fidelity ]; then
+  fidelity=1
+  shift
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 folder=${2:-$here/../shared/corpus/doc}
 passes=${3:-5}
+if [ -n "$fidelity" ]; then
+  bin=$build/bin
+  out=$(mktemp -d)
+  trap 'rm -rf "$out"' EXIT
+  # shellcheck source=bench/lib.sh
+  . "$here/bench/lib.sh"
+  collect_files "$folder" -name '*.doc'
+  mapfile -t tools < <(installed_tools antiword=antiword_text catdoc=catdoc_text)
+  fidelity_table doc "${tools[@]}"
+  exit 0
+fi
 bench=$build/bin/bench_doc_reader
 if [ ! -x "$bench" ]; then
   echo "build bench_doc_reader first ($bench)" >&2

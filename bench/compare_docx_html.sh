@@ -8,6 +8,11 @@
 # CORPUS_DIR defaults to ../shared/corpus (its docx/ and html/ folders),
 # BUILD_DIR to build.
 set -u
+fidelity=
+if [ "${1:-}" = --fidelity ]; then
+  fidelity=1
+  shift
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 corpus=${1:-$here/../shared/corpus}
 build=${2:-$here/build}
@@ -22,6 +27,17 @@ for kind in docx html; do
   collect_files "$folder" -name '*.docx' -o -name '*.htm' -o -name '*.html'
   if [ ${#files[@]} -eq 0 ]; then
     echo "No documents in $folder" >&2
+    continue
+  fi
+  if [ -n "$fidelity" ]; then
+    pandoc_from=$kind
+    if [ "$kind" = docx ]; then
+      mapfile -t tools < <(installed_tools pandoc=pandoc_text docx2txt=docx2txt_text)
+    else
+      mapfile -t tools < <(installed_tools pandoc=pandoc_text html2text=html2text_text)
+    fi
+    fidelity_table "$kind" "${tools[@]}"
+    echo
     continue
   fi
   echo "=== $kind: $folder"
