@@ -70,7 +70,7 @@ TEST(DocxCorpusTest, KnownDocumentsGiveTheirKnownText) {
        {"Simple paragraph with a emphasized word.\n", "Red PNG dot; ROW 2\t"}},
       {"unstr__example-list-items-multiple.docx", {"ii)\tTrying various lists.\n"}},
       {"pandoc__lists.docx", {"2.\ttwo\n", "a.\ta\n"}},
-      {"nwe__test01.docx", {"This text has been inserted, "}},
+      {"nwe__test01.docx", {"This text has been inserted, ", "broken. \U0001F600 \u2200"}},
       {"nwe__test07.docx", {"Research Governance Checklist"}},
   };
   for (const auto& [name, phrases] : expected) {

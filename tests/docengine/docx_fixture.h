@@ -53,7 +53,9 @@ inline const char* kWordNamespaces =
     "xmlns:wps=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\" "
     "xmlns:v=\"urn:schemas-microsoft-com:vml\" "
     "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
-    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"";
+    "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+    "xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\" "
+    "xmlns:w16se=\"http://schemas.microsoft.com/office/word/2015/wordml/symex\"";
 
 // One part of a package with its relationship from the main document.
 struct DocxPart {

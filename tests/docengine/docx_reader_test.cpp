@@ -199,6 +199,34 @@ TEST(DocxReaderTest, AlternateContentAndTextBoxesGiveTheirTextOnce) {
   EXPECT_EQ(PlainText(doc), "anchor\nbox text\nfallback\n");
 }
 
+TEST(DocxReaderTest, AlternateContentTakesAChoiceOnlyWhenEveryVocabularyIsRead) {
+  const std::string body =
+      // An emoji as a symbol extension, with its text as the fallback.
+      "<w:p><w:r><w:t xml:space=\"preserve\">smile </w:t></w:r><w:r><mc:AlternateContent>"
+      "<mc:Choice Requires=\"w16se\"><w16se:symEx w16se:font=\"Segoe UI Emoji\" "
+      "w16se:char=\"1F600\"/></mc:Choice><mc:Fallback><w:t>\U0001F600</w:t></mc:Fallback>"
+      "</mc:AlternateContent></w:r></w:p>"
+      // One vocabulary not read is enough to pass a choice over for the next.
+      "<mc:AlternateContent><mc:Choice Requires=\"wps w16se\">" +
+      P("first choice") + "</mc:Choice><mc:Choice Requires=\"wps\">" + P("second choice") +
+      "</mc:Choice><mc:Fallback>" + P("fallback") +
+      "</mc:Fallback></mc:AlternateContent>"
+      // A prefix stands for what its declaration in scope says.
+      "<mc:AlternateContent xmlns:wps=\"urn:example:not-shapes\"><mc:Choice Requires=\"wps\">" +
+      P("rebound") + "</mc:Choice><mc:Fallback>" + P("rebound fallback") +
+      "</mc:Fallback></mc:AlternateContent>"
+      "<mc:AlternateContent "
+      "xmlns:shape=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\">"
+      "<mc:Choice Requires=\"shape\">" +
+      P("own prefix") + "</mc:Choice><mc:Fallback>" + P("own prefix fallback") +
+      "</mc:Fallback></mc:AlternateContent>"
+      // Neither a choice to take nor a fallback: nothing.
+      "<mc:AlternateContent><mc:Choice Requires=\"w16se\">" +
+      P("nothing") + "</mc:Choice></mc:AlternateContent>";
+  const Document doc = MustRead(MakeDocx(body));
+  EXPECT_EQ(PlainText(doc), "smile \U0001F600\nsecond choice\nrebound fallback\nown prefix\n");
+}
+
 TEST(DocxReaderTest, PackagePropertiesProtectionPageWidthAndLanguage) {
   const std::string settings =
       "<w:settings %NS%><w:documentProtection w:edit=\"readOnly\" w:enforcement=\"1\"/>"
