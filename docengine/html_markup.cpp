@@ -210,11 +210,14 @@ class Preparer {
 
   // A piece of text without character references.
   void PlainText(std::string_view text) {
-    if (text.size() >= kShortestRun) {
+    if (text.size() >= kShortestRun)
       Placeholder(text);
-      return;
-    }
-    // Short pieces stay, but never with a mark of their own.
+    else
+      VerbatimText(text);
+  }
+
+  // Text as it stands, but never with a mark of its own.
+  void VerbatimText(std::string_view text) {
     std::size_t start = 0;
     std::size_t mark = 0;
     while ((mark = text.find(kRunMark, start)) != std::string_view::npos) {
@@ -229,7 +232,7 @@ class Preparer {
     if (text.empty())
       return;
     if (foreign_ > 0) {
-      Verbatim(text);
+      VerbatimText(text);
       return;
     }
     if (std::all_of(text.begin(), text.end(), IsSpace)) {
@@ -503,20 +506,22 @@ void AppendWithRuns(std::string_view text, const PreparedMarkup& prepared, std::
     out.append(text.substr(start, mark - start));
     std::size_t digits = mark + kRunMark.size();
     std::size_t index = 0;
-    bool valid = true;
+    // No digits is no number: an empty placeholder stands for nothing.
+    bool valid = digits < text.size() && text[digits] >= '0' && text[digits] <= '9';
     while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-      index = index * 10 + static_cast<std::size_t>(text[digits] - '0');
-      if (index > prepared.runs.size())
-        valid = false;
+      if (valid) {
+        index = index * 10 + static_cast<std::size_t>(text[digits] - '0');
+        valid = index < prepared.runs.size();
+      }
       ++digits;
     }
     if (text.compare(digits, kRunMark.size(), kRunMark) != 0) {
-      // Not a placeholder: the noncharacter stands for itself.
+      // Not a placeholder: the mark stands for itself.
       out.append(text.substr(mark, kRunMark.size()));
       start = mark + kRunMark.size();
       continue;
     }
-    if (valid && index < prepared.runs.size())
+    if (valid)
       out.append(prepared.runs[index]);
     start = digits + kRunMark.size();
   }

@@ -4,6 +4,7 @@
 #include <unicode/ucsdet.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -331,6 +332,13 @@ std::string Letters(int value, bool upper) {
   return out;
 }
 
+// A list number as an attribute gives it, kept far enough from the limits
+// of int that counting on from it cannot overflow.
+int ListNumber(const char* text) {
+  const long value = std::strtol(text, nullptr, 10);
+  return static_cast<int>(std::clamp(value, -1'000'000'000L, 1'000'000'000L));
+}
+
 struct ListState {
   bool ordered = false;
   int next = 1;
@@ -520,7 +528,7 @@ class HtmlBuilder {
       return "\u2022";
     }
     if (const char* value = AttributeValue(li, "value"); value != nullptr && *value != '\0')
-      list.next = std::atoi(value);
+      list.next = ListNumber(value);
     const int n = list.next++;
     std::string text;
     if (list.type == "a") {
@@ -649,7 +657,7 @@ class HtmlBuilder {
     if (!list.ordered)
       list.type = AsciiLower(list.type);
     if (const char* start = AttributeValue(element, "start"); start != nullptr && *start != '\0')
-      list.next = std::atoi(start);
+      list.next = ListNumber(start);
     lists_.push_back(list);
     WalkChildren(element, depth);
     Flush();

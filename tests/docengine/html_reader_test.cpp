@@ -153,6 +153,12 @@ TEST(HtmlReaderTest, HostilePagesReadWithoutHarm) {
       "</body></html>");
   EXPECT_EQ(PlainText(entity).find("root:"), std::string::npos);
 
+  // List numbers at the limits of the integers count on without overflow.
+  const Document numbers =
+      ReadPage("<ol start=2147483647><li>a<li>b</ol><ol><li value=-99999999999>c<li>d</ol>");
+  EXPECT_EQ(PlainText(numbers),
+            "1000000000.\ta\n1000000001.\tb\n-1000000000.\tc\n-999999999.\td\n");
+
   // The text limit turns a huge page into an error.
   OpenOptions options;
   options.limits.max_text_chars = 1000;
@@ -231,12 +237,16 @@ TEST(HtmlReaderTest, WhatThePageShowsSurvivesThePreparation) {
       "12\xEF\xBF\xB9 stay</p>"
       "<p style=\"COLOR: red; Display : None\">hidden by style</p>"
       "<div style=\"white-space: pre-wrap\"><span>a</span>   <span>b</span></div>"
-      "<p>x < y and a&b&amp;c<br>line two</p><textarea>in a\n  box</textarea>");
+      "<p>x < y and a&b&amp;c<br>line two</p><textarea>in a\n  box</textarea>"
+      // An HTML element ends the drawing it stands in, and its text shows.
+      "<svg><p>a\xEF\xBF\xB9\xEF\xBF\xB9"
+      "b</p>");
   EXPECT_EQ(PlainText(doc),
             "long enough text joined\nkeep   these\n  blanks\n"
             "mark \uFFF9 and \uFFF9 and \uFFF9"
             "12\uFFF9 stay\na   b\nx < y and a&b&c\nline two\n"
-            "in a\n  box\n");
+            "in a\n  box\na\uFFF9\uFFF9"
+            "b\n");
 }
 
 TEST(HtmlReaderTest, DamagedPagesShowTheirText) {
