@@ -122,6 +122,16 @@ std::string KeptStyle(std::string_view value, bool& preformatted) {
   return kept;
 }
 
+// True when UTF-8 `text` holds a C1 control (U+0080 to U+009F).
+bool HasC1Control(std::string_view text) {
+  for (std::size_t at = 0; (at = text.find('\xC2', at)) != std::string_view::npos; ++at) {
+    if (at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[at + 1]) <= 0x9F)
+      return true;
+  }
+  return false;
+}
+
 // The length of the character reference at `at` ('&'), as the tokenizer
 // reads it: a name or a number and an optional ';'. 1 for a bare '&'.
 std::size_t ReferenceLength(std::string_view text, std::size_t at) {
@@ -208,9 +218,10 @@ class Preparer {
     result_.runs.push_back(run);
   }
 
-  // A piece of text without character references.
+  // A piece of text without character references. C1 controls always go
+  // aside: the parser would turn them into replacement characters.
   void PlainText(std::string_view text) {
-    if (text.size() >= kShortestRun)
+    if (text.size() >= kShortestRun || HasC1Control(text))
       Placeholder(text);
     else
       VerbatimText(text);

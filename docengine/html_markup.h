@@ -39,7 +39,7 @@ struct PreparedMarkup {
   std::vector<std::string_view> runs;  // text runs, pointing into the input
 };
 
-// `text` is UTF-8 without NUL and control characters; the views in the
+// `text` is UTF-8 without NUL and C0 control characters; the views in the
 // result point into it, so it must outlive the result.
 PreparedMarkup PrepareMarkup(std::string_view text, std::size_t max_open);
 

@@ -797,20 +797,17 @@ bool HasMarkup(std::string_view text) {
   return false;
 }
 
-// Control characters carry no text, and the parser would show each as a
-// replacement character: C0 controls but tab, line feed, form feed and
-// carriage return, DEL, and the C1 controls (U+0080 to U+009F).
+// C0 control characters (but tab, line feed, form feed and carriage
+// return) and DEL carry no text, and the parser would show each as a
+// replacement character. C1 controls stay: a page in a Windows code page
+// holds them where it has bytes the code page leaves undefined, and they
+// reach the text as they always did, through the text runs set aside.
 void DropControlCharacters(std::string& text) {
   std::size_t to = 0;
   for (std::size_t from = 0; from < text.size(); ++from) {
     const unsigned char c = static_cast<unsigned char>(text[from]);
     if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r') || c == 0x7F)
       continue;
-    if (c == 0xC2 && from + 1 < text.size() && static_cast<unsigned char>(text[from + 1]) >= 0x80 &&
-        static_cast<unsigned char>(text[from + 1]) <= 0x9F) {
-      ++from;
-      continue;
-    }
     text[to++] = text[from];
   }
   text.resize(to);

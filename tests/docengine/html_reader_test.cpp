@@ -122,6 +122,12 @@ TEST(HtmlReaderTest, CharsetComesFromMarkOrDeclarationOrDetection) {
       {"<html><body><p>" + std::string("gr\u00fc\u00dfe ") + "</p></body></html>", 65001,
        "gr\u00fc\u00dfe"},
       {"<html><body><p>" + Encode(japanese, 932) + "</p></body></html>", 932, japanese},
+      // Bytes the code page leaves undefined keep their place between words;
+      // other control characters go.
+      {"<html><head><meta charset=windows-1252></head><body><p>a\x90"
+       "b\x07 c</p>"
+       "<p>long enough\x81 words</p></body></html>",
+       1252, "a\u0090b c\nlong enough\u0081 words"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(DetectHtmlCodePage(c.bytes), c.code_page) << c.text;
