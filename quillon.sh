@@ -20,6 +20,7 @@ packages=(
   libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth shared-mime-info xdg-utils
+  libatspi2.0-dev at-spi2-core dbus-daemon
 )
 bench_packages=(antiword catdoc unrtf pandoc docx2txt html2text hyperfine)
 
