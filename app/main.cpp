@@ -12,6 +12,7 @@
 
 #include "app/main_window_state.h"
 #include "app/run_mode.h"
+#include "dialogwatch/engine_dialog_watch.h"
 #include "platform/folders.h"
 #include "util/command_line.h"
 #include "util/translate.h"
@@ -66,6 +67,9 @@ int main(int argc, char** argv) {
   // After the application object: its constructor resets the locale, which
   // would undo what the catalog set-up did to the message locale.
   InitMessageCatalog(ResourceFolder() + "locale");
+  // Answers the word processor's dialogs while documents open; outlives the
+  // shut-down, which may still talk to the word processor.
+  dialogwatch::EngineDialogWatch dialog_watch;
   MainWindowState state(args);
   SetUpMainWindow(state);
   if (state.timer1_enabled) {

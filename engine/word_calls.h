@@ -42,12 +42,13 @@ void QuitWord(Object& application);
 
 // What the dialog watcher looks for while a document opens: a window of a
 // process whose program name contains window_program and whose title or class
-// contains window_title (letter case ignored), answered with macro.
+// contains window_title (letter case ignored), answered with macro. The
+// program is the word processor's own: the built-in engine server.
 struct DialogWatchRequest {
   std::string owner_title;
   std::string window_title = "WordPerfect";
   std::string owner_program;
-  std::string window_program = "winword.exe";
+  std::string window_program = "quillon-engine";
   std::string macro = "button#1";
   std::uint32_t time_limit_ms = 60000;
 };

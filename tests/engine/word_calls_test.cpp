@@ -51,7 +51,7 @@ TEST_F(WordCallsTest, OpenSwitchesAlertsOffWatchesAndPassesNamedArguments) {
                                    "ReadOnly=bool true, PasswordDocument=text \"pw\")"));
   // The watcher runs exactly around the open call.
   EXPECT_THAT(events, ElementsAre("start after 1", "stop after 3"));
-  EXPECT_EQ(seen.window_program, "winword.exe");
+  EXPECT_EQ(seen.window_program, "quillon-engine");
   EXPECT_EQ(seen.window_title, "WordPerfect");
   EXPECT_EQ(seen.macro, "button#1");
   EXPECT_EQ(seen.time_limit_ms, 60000u);
