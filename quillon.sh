@@ -17,6 +17,7 @@ packages=(
   build-essential cmake ninja-build pkg-config gettext
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libzip-dev libpugixml-dev libgumbo-dev libicu-dev libgsf-1-dev libwpd-dev librevenge-dev
+  libwps-dev libshp-dev
   libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth shared-mime-info xdg-utils

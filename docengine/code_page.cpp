@@ -1,6 +1,7 @@
 #include "docengine/code_page.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucsdet.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
@@ -425,6 +426,37 @@ char32_t NextUtf8(std::string_view text, std::size_t& pos) {
   }
   pos += static_cast<std::size_t>(extra) + 1;
   return cp;
+}
+
+int DetectCodePage(std::string_view data) {
+  UErrorCode status = U_ZERO_ERROR;
+  UCharsetDetector* detector = ucsdet_open(&status);
+  if (U_FAILURE(status))
+    return 0;
+  std::string_view sample = data.substr(0, std::min<std::size_t>(data.size(), 64 * 1024));
+  ucsdet_setText(detector, sample.data(), static_cast<int32_t>(sample.size()), &status);
+  int32_t count = 0;
+  const UCharsetMatch** matches = ucsdet_detectAll(detector, &count, &status);
+  int code_page = 0;
+  if (U_SUCCESS(status)) {
+    for (int32_t i = 0; i < count && code_page == 0; ++i) {
+      UErrorCode name_status = U_ZERO_ERROR;
+      const char* name = ucsdet_getName(matches[i], &name_status);
+      if (U_FAILURE(name_status) || name == nullptr)
+        continue;
+      int candidate = CodePageFromCharsetName(name);
+      // UTF-16 and UTF-32 without a mark are guesses too wild to trust on
+      // bytes that failed as UTF-8; EBCDIC likewise.
+      if (candidate == 0 || candidate == 1200 || candidate == 1201 || candidate == 12000 ||
+          candidate == 12001 || candidate == 65001) {
+        continue;
+      }
+      if (!IcuConverterName(candidate).empty())
+        code_page = candidate;
+    }
+  }
+  ucsdet_close(detector);
+  return code_page;
 }
 
 }  // namespace quillon::docengine

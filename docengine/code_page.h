@@ -34,6 +34,11 @@ bool EncodeText(std::string_view utf8, int code_page, std::string& out, std::str
 // become U+FFFD. False with an error text when the code page is unknown.
 bool DecodeText(std::string_view bytes, int code_page, std::string& utf8, std::string& error);
 
+// The code page ICU's detector finds for bytes that are not UTF-8 (read
+// from the first 64 KiB), or 0 when it finds none worth trusting: UTF-8,
+// UTF-16 and UTF-32 without a mark and EBCDIC are never answered.
+int DetectCodePage(std::string_view data);
+
 // The ANSI code page: QUILLON_ANSI_CODEPAGE when set to a number, else the
 // character set of the locale's environment (LC_ALL, LC_CTYPE, LANG):
 // 65001 for UTF-8 and for the C or POSIX locale, the matching Windows

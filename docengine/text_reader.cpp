@@ -1,8 +1,6 @@
 // Plain text: byte-order marks, UTF-8 when the bytes are valid UTF-8, else
 // the character set ICU detects. One paragraph per line.
 
-#include <unicode/ucsdet.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -11,8 +9,6 @@
 
 namespace quillon::docengine {
 namespace {
-
-constexpr std::size_t kDetectBytes = 64 * 1024;
 
 bool StartsWith(std::string_view data, std::string_view prefix) {
   return data.size() >= prefix.size() && data.compare(0, prefix.size(), prefix) == 0;
@@ -23,37 +19,6 @@ bool IsKnownBinary(std::string_view head) {
   return StartsWith(head, "PK\x03\x04") || StartsWith(head, "\xD0\xCF\x11\xE0") ||
          StartsWith(head, "\xFFWPC") || StartsWith(head, "%PDF") ||
          StartsWith(head, std::string_view("\x00\x00\x00", 3));
-}
-
-int DetectCodePage(std::string_view data) {
-  UErrorCode status = U_ZERO_ERROR;
-  UCharsetDetector* detector = ucsdet_open(&status);
-  if (U_FAILURE(status))
-    return 0;
-  std::string_view sample = data.substr(0, std::min(data.size(), kDetectBytes));
-  ucsdet_setText(detector, sample.data(), static_cast<int32_t>(sample.size()), &status);
-  int32_t count = 0;
-  const UCharsetMatch** matches = ucsdet_detectAll(detector, &count, &status);
-  int code_page = 0;
-  if (U_SUCCESS(status)) {
-    for (int32_t i = 0; i < count && code_page == 0; ++i) {
-      UErrorCode name_status = U_ZERO_ERROR;
-      const char* name = ucsdet_getName(matches[i], &name_status);
-      if (U_FAILURE(name_status) || name == nullptr)
-        continue;
-      int candidate = CodePageFromCharsetName(name);
-      // UTF-16 and UTF-32 without a mark are guesses too wild to trust on
-      // bytes that failed as UTF-8; EBCDIC likewise.
-      if (candidate == 0 || candidate == 1200 || candidate == 1201 || candidate == 12000 ||
-          candidate == 12001 || candidate == 65001) {
-        continue;
-      }
-      if (!IcuConverterName(candidate).empty())
-        code_page = candidate;
-    }
-  }
-  ucsdet_close(detector);
-  return code_page;
 }
 
 // Splits decoded text into paragraphs. CR LF, CR and LF end a paragraph;

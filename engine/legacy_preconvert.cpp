@@ -39,7 +39,7 @@ bool FileExists(const std::string& path) {
 
 bool IsLegacyExtension(const std::string& lower_extension) {
   return lower_extension == ".dbf" || lower_extension == ".wk1" || lower_extension == ".wk2" ||
-         lower_extension == ".wk3" || lower_extension == ".wk4";
+         lower_extension == ".wk3" || lower_extension == ".wk4" || lower_extension == ".123";
 }
 
 std::string EngineFileFolder() {

@@ -13,7 +13,8 @@ namespace quillon::engine {
 inline constexpr char kLegacyConverterName[] = "wordcnv.dll";
 
 // True for the extensions (lower case, with the dot) that are pre-converted:
-// ".dbf" and ".wk1" to ".wk4".
+// ".dbf", ".wk1" to ".wk4", and ".123" (the later 1-2-3 workbooks, which
+// the converter program reads as well).
 bool IsLegacyExtension(const std::string& lower_extension);
 
 // The folder the engine looks up its side files in (the converter program,

@@ -80,7 +80,7 @@ TEST_F(LegacyPreconvertTest, MissingConverterIsReportedAsCanNotRun) {
 }
 
 TEST(LegacyExtension, TablesAndSheetsOnly) {
-  for (const char* ext : {".dbf", ".wk1", ".wk2", ".wk3", ".wk4"}) {
+  for (const char* ext : {".dbf", ".wk1", ".wk2", ".wk3", ".wk4", ".123"}) {
     EXPECT_TRUE(IsLegacyExtension(ext)) << ext;
   }
   for (const char* ext : {".wk5", ".doc", "", ".DBF"}) {
