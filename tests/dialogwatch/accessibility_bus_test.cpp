@@ -59,7 +59,8 @@ class DialogProgram {
 // The dialog, once its program has put it on the bus.
 WindowHandle WaitForDialog(WindowSystem& windows, const std::string& program,
                            const std::string& title) {
-  for (int i = 0; i < 150; ++i) {
+  // The first look may wait for the bus to start its registry.
+  for (int i = 0; i < 300; ++i) {
     const WindowHandle found = FindTopWindow(windows, program, title, "", "");
     if (found != 0 && FindNthChildByClass(windows, "button", 3, found) != 0)
       return found;
