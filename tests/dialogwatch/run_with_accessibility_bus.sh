@@ -12,6 +12,12 @@ fi
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 launcher=$!
 trap 'kill "$launcher" 2>/dev/null || true' EXIT
+# Programs started before the bus has its name would miss it.
+for _ in $(seq 100); do
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q "boolean true" && break
+  sleep 0.1
+done
 status=0
 "$@" || status=$?
 exit "$status"
