@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <sys/stat.h>
+
 #include "jobs/destination_naming.h"
 #include "platform/profile.h"
 #include "util/text.h"
@@ -10,6 +12,17 @@ namespace {
 
 bool StartsWith(const std::string& text, const char* prefix) {
   return text.rfind(prefix, 0) == 0;
+}
+
+// "/x" is a mistyped option, not the mask "x" in the root folder: taken as a
+// source, it would convert (and maybe delete) files the user never named.
+// Only an existing path of that form is a source.
+bool IsUnknownOption(const std::string& arg) {
+  if (arg.size() < 2 || arg.front() != '/' || arg.find('/', 1) != std::string::npos) {
+    return false;
+  }
+  struct stat info {};
+  return ::lstat(arg.c_str(), &info) != 0;
 }
 
 }  // namespace
@@ -132,6 +145,9 @@ CommandLineRequest ParseCommandLine(const std::vector<std::string>& args,
       request.show_help = true;
     } else if (arg == "/min" || arg == "-Embedding") {
       // Start modes, counted out of the conversion parameters as well.
+    } else if (IsUnknownOption(arg)) {
+      // Every mistyped option is reported; none of them converts anything.
+      request.errors.push_back(TrFormat("Error, unknown option %s", {arg}));
     } else {
       SplitSourceArgument(arg, current_folder, request.source_folder, request.mask);
     }

@@ -16,10 +16,13 @@
 //   /?        open the help page instead of converting
 //   anything else: the source, a folder part and a mask (the last counts).
 // "/min" and "-Embedding" choose how the program starts and are no source.
+// An argument that begins with "/", holds no other "/" and names no
+// existing path is an unknown option, never a source.
 //
 // Two mistakes end the run before the remaining parameters are read: a
 // "/f:" code that is no format, and a "/t:" value that is no integer. A
 // "/sr:", "/prf:" or "/prt:" value that is no integer ends it the same way.
+// Unknown options are all reported, and the run then converts nothing.
 //
 // Thread: any; no state.
 

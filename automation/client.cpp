@@ -662,7 +662,9 @@ ObjectPtr GetOrCreateAutomationObject(const std::string& class_id, bool& created
     return attached;
   }
   ObjectPtr object = CreateAutomationObject(class_id);
-  created = true;
+  // A create that lost the race for the socket attached to a server another
+  // process started: that server is not ours to quit.
+  created = object != nullptr && StartedServerProcess(*object) != 0;
   return object;
 }
 

@@ -102,10 +102,14 @@ ObjectPtr AttachAutomationObject(const std::string& class_id);
 // Starts the registered program for class_id in its own process group, waits
 // (bounded by start_timeout) until it answers and connects. Throws
 // AutomationError when no program is registered, it cannot be started, or it
-// does not answer in time (it is then killed).
+// does not answer in time (it is then killed). When the started program
+// ends because another server took the socket first, the result is attached
+// to that server (StartedServerProcess is then 0).
 ObjectPtr CreateAutomationObject(const std::string& class_id);
 
-// Attach, else create; created tells which happened.
+// Attach, else create; created is true only when this call started the
+// server (a create that lost the race to another process's server attaches
+// to that one, and created is false).
 ObjectPtr GetOrCreateAutomationObject(const std::string& class_id, bool& created);
 
 // True for objects reached through a connection (proxies).

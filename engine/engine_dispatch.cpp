@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <thread>
 
@@ -74,20 +75,30 @@ void DeleteFile(const std::string& path) {
 }
 
 // Copies source into a file created here (never an existing one); false
-// when nothing was created. A half-written copy is removed again.
-bool CopyIntoNewFile(const std::string& source, const std::string& target, bool& name_taken) {
+// when nothing was created, with `reason` saying why. A half-written copy is
+// removed again. The copy is private while it is written and then gets the
+// source's permission bits, so a document nobody else may read is never
+// readable through its copy.
+bool CopyIntoNewFile(const std::string& source, const std::string& target, bool& name_taken,
+                     std::string& reason) {
   name_taken = false;
   const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
+  struct stat source_info {};
+  if (in < 0 || ::fstat(in, &source_info) != 0) {
+    reason = std::strerror(errno);
+    if (in >= 0) {
+      ::close(in);
+    }
     return false;
   }
-  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (out < 0) {
     name_taken = errno == EEXIST;
+    reason = std::strerror(errno);
     ::close(in);
     return false;
   }
-  bool ok = true;
+  bool ok = ::fchmod(out, source_info.st_mode & 0777) == 0;
   char buffer[65536];
   for (;;) {
     const ssize_t got = ::read(in, buffer, sizeof buffer);
@@ -116,9 +127,13 @@ bool CopyIntoNewFile(const std::string& source, const std::string& target, bool&
       break;
     }
   }
+  if (!ok) {
+    reason = std::strerror(errno);
+  }
   ::close(in);
-  if (::close(out) != 0) {
+  if (::close(out) != 0 && ok) {
     ok = false;
+    reason = std::strerror(errno);
   }
   if (!ok) {
     DeleteFile(target);
@@ -126,11 +141,13 @@ bool CopyIntoNewFile(const std::string& source, const std::string& target, bool&
   return ok;
 }
 
-// The bracket-free copy of a source: its path (which the conversion uses
-// whether or not the copy worked) and whether this call created it.
+// The bracket-free copy of a source: its path and whether this call created
+// it; when it could not be made, `error` says why and the conversion must
+// not go on (the path may name another file of the user's).
 struct BracketFreeCopy {
   std::string path;
   bool created = false;
+  std::string error;
 };
 
 // Another program still writing the source would leave a torn copy; wait a
@@ -149,29 +166,28 @@ BracketFreeCopy MakeBracketFreeCopy(const std::string& source, const std::string
   const std::string plain = ReplaceBracketsInName(source);
   const std::string folder = FolderPart(plain);
   const std::string name = NamePart(plain);
-  // Enough tries for any folder a person keeps; past them the conversion
-  // fails at opening, as with any copy that could not be made.
+  // Enough tries for any folder a person keeps.
   constexpr int kMaxTries = 1000;
   BracketFreeCopy copy;
+  std::string reason = std::strerror(EEXIST);
   for (int attempt = 0; attempt < kMaxTries; ++attempt) {
     const std::string candidate =
         attempt == 0 ? plain : folder + "~" + std::to_string(attempt) + "~" + name;
-    if (attempt == 0) {
-      copy.path = candidate;
-    }
     if (candidate == destination) {
       continue;
     }
     bool name_taken = false;
-    if (CopyIntoNewFile(source, candidate, name_taken)) {
+    if (CopyIntoNewFile(source, candidate, name_taken, reason)) {
       copy.path = candidate;
       copy.created = true;
       return copy;
     }
     if (!name_taken) {
-      return copy;
+      break;
     }
   }
+  copy.error =
+      TrFormat("Can not make a copy of %s without brackets, error reason is %s", {source, reason});
   return copy;
 }
 
@@ -206,9 +222,13 @@ bool ConvertDocument(const std::string& source, const std::string& destination,
                      const std::string& format_code, const std::string& request_block,
                      std::string& error_text) {
   const std::string plain_destination = ReplaceBracketsInName(destination);
-  BracketFreeCopy copy{source, false};
+  BracketFreeCopy copy{source, false, {}};
   if (ReplaceBracketsInName(source) != source) {
     copy = MakeBracketFreeCopy(source, plain_destination);
+    if (!copy.created) {
+      error_text = copy.error;
+      return false;
+    }
   }
   struct CopyRemover {
     const BracketFreeCopy& copy;
@@ -267,8 +287,9 @@ bool RunConversion(const std::string& requested_source, const std::string& desti
   }
   // Read before anything is opened, so that a bad code leaves no document
   // open in the word processor.
+  // The path is opened as given: blanks at its ends are part of a Linux
+  // file name, and cutting them off would open another file.
   const int format = ParseIntegerOption(format_code);
-  source = TrimBlanksAndControls(source);
 
   automation::ObjectPtr document;
   try {

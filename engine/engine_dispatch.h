@@ -30,8 +30,10 @@ bool RecoverAnyTypeFlag();
 // a file of the user's: when that name is taken (or is the destination) the
 // copy is named "~N~" plus that name, N counting from 1 to a free name,
 // and only a copy this call made is deleted afterwards, however the
-// conversion ends. While another program holds the source open for writing
-// the copy waits for it, at most a minute.
+// conversion ends. The copy has the source's permission bits. When no copy
+// can be made (an unwritable folder, a name too long for "~N~"), the call
+// fails with that reason and nothing is converted. While another program
+// holds the source open for writing the copy waits for it, at most a minute.
 //
 // Returns true exactly when error_text (cleared first) is empty at the end.
 // Automation errors while reading the version or removing protection, and a

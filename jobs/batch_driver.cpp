@@ -171,7 +171,6 @@ void BatchDriver::ConvertRow(const ManualList& list, size_t index) {
   }
   const FileListRow& row = list.list().row(index);
   BatchChoices choices = Choices();
-  engine::SetRecoverAnyTypeFlag(choices.options.recover_any_type);
   if (observer_ != nullptr) {
     observer_->ProgressPosition(static_cast<int>(index) + 1);
   }
@@ -215,7 +214,10 @@ int BatchDriver::SearchFolder(const std::string& folder, const std::string& mask
   std::string root = WithSlash(folder);
   for (const std::string& mask_text_entry : SplitMasks(mask_text)) {
     // "*.*" means every file, as it always has, names without a dot included.
-    FileMask mask(mask_text_entry == "*.*" ? std::string("*") : mask_text_entry);
+    // Brackets are part of file names here, never sets: "[a].rtf" must not
+    // pick "a.rtf", which the row would then convert and maybe delete.
+    FileMask mask =
+        FileMask::ForListing(mask_text_entry == "*.*" ? std::string("*") : mask_text_entry);
     std::set<std::string, FolderOrder> pending;
     pending.insert(root);
     while (!pending.empty()) {
@@ -278,6 +280,9 @@ bool BatchDriver::ConvertOne(const std::string& source, const std::string& desti
                              const std::string& request_block, const std::string& format_code) {
   std::string error;
   bool ok = false;
+  // Read for every file: a change of the check box in the middle of a
+  // folder row applies to the next file.
+  engine::SetRecoverAnyTypeFlag(Choices().options.recover_any_type);
   try {
     ok = convert_(source, destination, format_code, request_block, error);
   } catch (const std::exception& e) {

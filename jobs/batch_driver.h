@@ -7,10 +7,12 @@
 // each mask in turn, the folder's own files first, then (with sub-folders
 // on) every sub-folder at any depth, the pending sub-folders taken in
 // alphabetical order of their full paths. Each file found is converted at
-// once, before the search goes on.
+// once, before the search goes on. In masks only "*" and "?" are wildcards
+// (letter case aside); a mask without them names exactly one file.
 //
-// ConvertOne is the one-file step shared with watched folders: the engine
-// call, the optional deletion of the source after a success (waiting while
+// ConvertOne is the one-file step shared with watched folders: the
+// recover-any-type switch set from the choices, the engine call, the
+// optional deletion of the source after a success (waiting while
 // another program has it open), and the log line or error report.
 //
 // The driver reaches the logs through BatchLog and the window through

@@ -179,7 +179,34 @@ FileMask::FileMask(std::string_view mask) {
   }
 }
 
+FileMask FileMask::ForListing(std::string_view mask) {
+  FileMask listing;
+  if (mask.find_first_of("*?") == std::string_view::npos) {
+    listing.exact_name_ = std::string(mask);
+    return listing;
+  }
+  for (char32_t c : Folded(mask)) {
+    Token token{};
+    if (c == U'*') {
+      if (!listing.tokens_.empty() && listing.tokens_.back().kind == Token::kAnyRun) {
+        continue;
+      }
+      token.kind = Token::kAnyRun;
+    } else if (c == U'?') {
+      token.kind = Token::kAnyOne;
+    } else {
+      token.kind = Token::kLiteral;
+      token.literal = c;
+    }
+    listing.tokens_.push_back(std::move(token));
+  }
+  return listing;
+}
+
 bool FileMask::Matches(std::string_view name) const {
+  if (exact_name_) {
+    return name == *exact_name_;
+  }
   std::u32string chars = Folded(name);
   // Classic wildcard walk: remember the last "*" and, on a mismatch, let it
   // swallow one more character. Every other token takes exactly one

@@ -10,6 +10,7 @@
 //
 // Thread: any thread; a FileMask is immutable once built.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,6 +36,11 @@ class FileMask {
   // Throws MaskError when the mask is malformed.
   explicit FileMask(std::string_view mask);
 
+  // A mask as a folder listing reads it: only "*" and "?" are wildcards,
+  // "[" and "]" are ordinary characters, and a mask without any wildcard
+  // names exactly one file, letter case included. Never throws.
+  static FileMask ForListing(std::string_view mask);
+
   bool Matches(std::string_view name) const;
 
   struct Range {
@@ -49,7 +55,11 @@ class FileMask {
   };
 
  private:
+  FileMask() = default;
+
   std::vector<Token> tokens_;
+  // Set for a listing mask without wildcards: the one name it stands for.
+  std::optional<std::string> exact_name_;
 };
 
 // True when `name` matches any entry of the pattern list. Entries are

@@ -89,6 +89,14 @@ TEST_F(CliGrammarTest, DefaultsAndTheTwoMistakesThatEndTheReading) {
   EXPECT_EQ(request.errors,
             (std::vector<std::string>{"Error, /prt: must be followed by an integer!"}));
 
+  // A "/" word that names no existing path is a mistyped option, however
+  // many follow; an existing one is a source like any other.
+  request = Parse({"/work/a.rtf", "/x", "/MIN", "/dev"});
+  EXPECT_EQ(request.errors,
+            (std::vector<std::string>{"Error, unknown option /x", "Error, unknown option /MIN"}));
+  EXPECT_EQ(request.source_folder, "/");
+  EXPECT_EQ(request.mask, "*.doc");
+
   request = Parse({"/ef:Words.txt", "/?"});
   EXPECT_TRUE(request.exclude_file_given);
   EXPECT_EQ(request.exclude_file, "Words.txt");

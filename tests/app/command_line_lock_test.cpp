@@ -158,12 +158,16 @@ class CommandLineLockTest : public ::testing::Test {
  protected:
   StateFolderScope home_;
   RuntimeFolderScope runtime_;
-  TempDir source_;  // an empty folder to convert
+  // An empty folder to convert: with its trailing "/", its own *.doc files
+  // (without it, the folder's name would be the mask in its parent folder,
+  // and "/s" would walk everything beside it).
+  TempDir source_folder_;
+  std::string source_ = source_folder_.path() + "/";
 };
 
 TEST_F(CommandLineLockTest, RunsStartedTogetherTakeTurns) {
-  Quillon first({"/s", source_.path()}, 700);
-  Quillon second({"/s", source_.path()}, 700);
+  Quillon first({"/s", source_}, 700);
+  Quillon second({"/s", source_}, 700);
   ASSERT_GE(first.Wait(kEnds).value_or(-2), 0);
   ASSERT_GE(second.Wait(kEnds).value_or(-2), 0);
   long long a_start = first.Stamp("hold-start"), a_end = first.Stamp("hold-end");
@@ -175,12 +179,12 @@ TEST_F(CommandLineLockTest, RunsStartedTogetherTakeTurns) {
 }
 
 TEST_F(CommandLineLockTest, KilledHolderDoesNotBlockTheNextRun) {
-  Quillon holder({"/s", source_.path()}, 60000);
+  Quillon holder({"/s", source_}, 60000);
   ASSERT_TRUE(holder.WaitForLine("hold-start", kEnds)) << holder.output();
   holder.Kill();
   EXPECT_EQ(holder.Wait(kEnds), -1);  // ended by the signal
 
-  Quillon next({"/s", source_.path()}, 0);
+  Quillon next({"/s", source_}, 0);
   EXPECT_GE(next.Wait(kEnds).value_or(-2), 0) << "the lock of the killed run was not freed";
 }
 
@@ -192,7 +196,9 @@ TEST_F(CommandLineLockTest, OnlyConversionParametersWaitForTheLock) {
   EXPECT_EQ(tray.Wait(kEnds), 0) << "a tray start does not touch the lock";
   EXPECT_NE(tray.output().find("not available"), std::string::npos);
 
-  Quillon upper({"/MIN"}, -1);  // upper case: a conversion parameter
+  // Upper case: a command-line run (which reports an unknown option and so
+  // converts nothing, here nor anywhere).
+  Quillon upper({"/MIN", source_}, -1);
   EXPECT_EQ(upper.Wait(std::chrono::milliseconds(700)), std::nullopt)
       << "a command-line run went ahead while the lock was held";
   held.Release();
@@ -202,7 +208,7 @@ TEST_F(CommandLineLockTest, OnlyConversionParametersWaitForTheLock) {
 TEST_F(CommandLineLockTest, AutomationStartRunsUntilTerminatedThenShutsDown) {
   NamedLock held(kCommandLineLockName);
   ASSERT_TRUE(held.Acquire());  // must not hold it back
-  Quillon automation({"-Embedding", "/s", source_.path()}, -1);
+  Quillon automation({"-Embedding", "/s", source_}, -1);
   EXPECT_EQ(automation.Wait(std::chrono::milliseconds(500)), std::nullopt);
   automation.Terminate();
   EXPECT_EQ(automation.Wait(kEnds), 0);

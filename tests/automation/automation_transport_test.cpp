@@ -179,6 +179,34 @@ TEST_F(TransportTest, AttachFindsRunningServersOnlyAndCreateReplacesAStaleSocket
   EXPECT_EQ(second->Get("ClassId").AsText(), kClass);
 }
 
+TEST_F(TransportTest, ACreateThatLosesTheRaceAttachesAndIsNotMarkedCreated) {
+  // The program a "create" starts finds the socket taken by a server another
+  // process started meanwhile, and ends without answering.
+  const std::string script = runtime_.path() + "/loses-the-race";
+  {
+    std::ofstream out(script);
+    out << "#!/bin/bash\n"
+           "# $3 class, $5 socket, $8 the ready descriptor of the creating client,\n"
+           "# held (and so closed) by this script alone\n"
+           "( eval \"exec $8>&-\"; setsid '"
+        << quillon::testing::TestServerProgram()
+        << "' --automation-server --class \"$3\" --socket \"$5\" --ready-fd 1 "
+           "</dev/null 2>/dev/null & ) | head -c 1 >/dev/null\n";
+  }
+  ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  RegisterServer("Quillon.RaceLoser", script);
+
+  bool created = true;
+  ObjectPtr app = GetOrCreateAutomationObject("Quillon.RaceLoser", created);
+  RegisterServer("Quillon.RaceLoser", "");
+  ASSERT_NE(app, nullptr);
+  const pid_t other = ServerPid(*app);
+  EXPECT_FALSE(created) << "releasing would quit the other process's server";
+  EXPECT_EQ(StartedServerProcess(*app), 0);
+  app.reset();
+  EXPECT_FALSE(WaitProcessGone(other, 300ms));
+}
+
 TEST_F(TransportTest, CreateFailuresAreAutomationErrors) {
   auto message_of = [](const std::string& class_id) {
     try {

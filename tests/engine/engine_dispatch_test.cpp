@@ -373,16 +373,27 @@ TEST_F(DispatchTest, BracketFreeCopyIsOpenedAndRemoved) {
   WriteFile(source_, "original bytes");
   destination_ = files_.File("out/plan[v2].txt");
   const std::string copy = files_.File("in/plan(v2).docx");
+  // A private document stays private in its copy.
+  ASSERT_EQ(::chmod(source_.c_str(), 0600), 0);
   std::string seen_at_open;
+  mode_t mode_at_open = 0;
   documents_->hook = [&](std::string_view name, const automation::Args& args) {
     if (name == "Open") {
       seen_at_open = ReadFile(args.Named("FileName")->AsText());
+      struct stat info {};
+      ::stat(args.Named("FileName")->AsText().c_str(), &info);
+      mode_at_open = info.st_mode & 07777;
     }
   };
   Connect();
   EXPECT_TRUE(Run("2")) << error_;
   EXPECT_EQ(Calls()[4], OpenLines(copy, true)[2]);
   EXPECT_EQ(seen_at_open, "original bytes");
+  EXPECT_EQ(mode_at_open, 0600u);
+  // Other modes come along as they are.
+  ASSERT_EQ(::chmod(source_.c_str(), 0754), 0);
+  EXPECT_TRUE(Run("2")) << error_;
+  EXPECT_EQ(mode_at_open, 0754u);
   EXPECT_FALSE(FileExists(copy));
   EXPECT_EQ(ReadFile(source_), "original bytes");
   EXPECT_TRUE(FileExists(files_.File("out/plan(v2).txt")));

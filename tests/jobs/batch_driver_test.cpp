@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/engine_dispatch.h"
 #include "jobs/destination_naming.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -122,6 +123,27 @@ TEST_F(BatchDriverTest, WithoutSubFoldersOnlyTheFolderItselfAndAnEmptySearchIsAn
   EXPECT_EQ(log_.errors,
             (std::vector<std::string>{"Error, Can not convert " + In("") +
                                       "*.html! Error Reason is \"can not find files\""}));
+}
+
+TEST_F(BatchDriverTest, TheRecoverSwitchIsReadBeforeEveryFileOfAFolderRow) {
+  Make("a.doc");
+  Make("b.doc");
+  Make("c.doc");
+  ASSERT_TRUE(
+      AddFileRow(list_.list(), true, dir_.File("in"), false, "", "*.doc", "Same File Path"));
+  // The user ticks the box while the first file converts, and clears it
+  // while the second does.
+  std::vector<bool> seen;
+  driver_.SetConvertFunction([&](const std::string&, const std::string&, const std::string&,
+                                 const std::string&, std::string&) {
+    seen.push_back(engine::RecoverAnyTypeFlag());
+    choices_.options.recover_any_type = seen.size() == 1;
+    return true;
+  });
+  engine::SetRecoverAnyTypeFlag(false);
+  driver_.RunBatch(list_);
+  EXPECT_EQ(seen, (std::vector<bool>{false, true, false}));
+  engine::SetRecoverAnyTypeFlag(false);
 }
 
 TEST_F(BatchDriverTest, FileRowsInListOrderFailuresReportedAndUncheckedRowsSkipped) {

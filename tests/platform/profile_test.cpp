@@ -1,5 +1,8 @@
 #include "platform/profile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_dir.h"
@@ -78,6 +81,36 @@ TEST(ProfileTest, AnUnwritableFileGivesDefaultsAndFailedWrites) {
   EXPECT_FALSE(profile.WriteBool(kSection, "Create Log File", true));
   EXPECT_TRUE(profile.ReadBool(kSection, "Create Log File", true));
   EXPECT_FALSE(profile.SectionExists(kSection));
+}
+
+TEST(ProfileTest, RewritesKeepTheModeAndWriteThroughASymbolicLink) {
+  TempDir dir;
+  WriteFile(dir.File("set.ini"), "[Tarvell\\Quillon]\r\n");
+  ASSERT_EQ(::chmod(dir.File("set.ini").c_str(), 0600), 0);
+  ProfileFile profile(dir.File("set.ini"));
+  ASSERT_TRUE(profile.WriteBool(kSection, "Create Log File", true));
+  struct stat info {};
+  ASSERT_EQ(::stat(dir.File("set.ini").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u) << "a private settings file became readable";
+
+  // A link (relative, through a second link) stays a link; its final
+  // target gets the change and keeps its own mode.
+  WriteFile(dir.File("dotfiles/quillon.ini"), "[Tarvell\\Quillon]\r\nMinimized TrayIcon=1\r\n");
+  ASSERT_EQ(::chmod(dir.File("dotfiles/quillon.ini").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("quillon.ini", dir.File("dotfiles/current.ini").c_str()), 0);
+  ASSERT_EQ(::symlink("dotfiles/current.ini", dir.File("linked.ini").c_str()), 0);
+  ProfileFile linked(dir.File("linked.ini"));
+  ASSERT_TRUE(linked.WriteBool(kSection, "Create Log File", false));
+  struct stat link_info {};
+  ASSERT_EQ(::lstat(dir.File("linked.ini").c_str(), &link_info), 0);
+  EXPECT_TRUE(S_ISLNK(link_info.st_mode));
+  ASSERT_EQ(::lstat(dir.File("dotfiles/current.ini").c_str(), &link_info), 0);
+  EXPECT_TRUE(S_ISLNK(link_info.st_mode));
+  EXPECT_EQ(ReadFile(dir.File("dotfiles/quillon.ini")),
+            "[Tarvell\\Quillon]\r\nMinimized TrayIcon=1\r\nCreate Log File=0\r\n");
+  ASSERT_EQ(::stat(dir.File("dotfiles/quillon.ini").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(linked.ReadBool(kSection, "Minimized TrayIcon", false), true);
 }
 
 }  // namespace

@@ -57,6 +57,19 @@ TEST(FileMask, MalformedSetsRaiseTheMaskError) {
   }
 }
 
+TEST(FileMask, ListingMasksTakeBracketsLiterallyAndNameOneFileExactly) {
+  // Only "*" and "?" are wildcards; a malformed set is no error here.
+  EXPECT_TRUE(FileMask::ForListing("*[a]*").Matches("x[A]y.rtf"));
+  EXPECT_FALSE(FileMask::ForListing("*[a]*").Matches("xay.rtf"));
+  EXPECT_TRUE(FileMask::ForListing("report [final?.rtf").Matches("report [final].rtf"));
+  EXPECT_TRUE(FileMask::ForListing("*.RTF").Matches("r.rtf"));
+  // Without a wildcard: that one name, letter case and blanks included.
+  EXPECT_TRUE(FileMask::ForListing("[a].rtf").Matches("[a].rtf"));
+  EXPECT_FALSE(FileMask::ForListing("[a].rtf").Matches("a.rtf"));
+  EXPECT_FALSE(FileMask::ForListing("r.rtf").Matches("R.rtf"));
+  EXPECT_FALSE(FileMask::ForListing("t.rtf ").Matches("t.rtf"));
+}
+
 TEST(MatchesAnyPattern, PlainWordsMatchAnywhereIgnoringCase) {
   EXPECT_TRUE(MatchesAnyPattern("My Report.DOC", "report"));
   EXPECT_TRUE(MatchesAnyPattern("backup.doc", "tmp;BACK"));
