@@ -5,6 +5,7 @@
 #   ./quillon.sh test            set up, build, run every test
 #   ./quillon.sh bench [NAME]    set up (with the comparison tools), build, run the benchmarks
 #   ./quillon.sh build           set up and build only
+#   ./quillon.sh screenshots     set up, build, render every window into build/screenshots/
 #
 # As root, missing Debian packages are installed; otherwise the one
 # apt-get line that installs them is printed and the script stops.
@@ -20,7 +21,7 @@ packages=(
   libwps-dev libshp-dev
   libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth shared-mime-info xdg-utils
+  xvfb xauth shared-mime-info xdg-utils fonts-dejavu-core x11-utils
   libatspi2.0-dev at-spi2-core dbus-daemon
 )
 bench_packages=(antiword catdoc unrtf pandoc docx2txt html2text hyperfine)
@@ -89,8 +90,16 @@ case "$cmd" in
       [ -x "$b" ] && "$b"
     done
     ;;
+  screenshots)
+    install_packages "${packages[@]}"
+    build
+    out=$build_dir/screenshots
+    rm -rf "$out"
+    mkdir -p "$out"
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$build_dir/bin/quillon_screenshots" "$out"
+    ;;
   *)
-    echo "usage: $0 run [ARGS...] | test | bench [NAME] | build" >&2
+    echo "usage: $0 run [ARGS...] | test | bench [NAME] | build | screenshots" >&2
     exit 2
     ;;
 esac

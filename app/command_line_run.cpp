@@ -13,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/settings.h"
 #include "platform/folders.h"
+#include "platform/shell_open.h"
 #include "support/logs.h"
 #include "util/file_list.h"
 #include "util/files.h"
@@ -25,16 +26,6 @@ std::string CurrentFolder() {
   std::error_code ec;
   std::string folder = std::filesystem::current_path(ec).string();
   return ec ? std::string("/") : folder;
-}
-
-bool DisplayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') {
-      return true;
-    }
-  }
-  return false;
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/gui/main_window_run.h"
 #include "app/main_window_state.h"
 #include "app/run_mode.h"
 #include "dialogwatch/engine_dialog_watch.h"
 #include "platform/folders.h"
+#include "platform/shell_open.h"
 #include "util/command_line.h"
 #include "util/translate.h"
 
@@ -55,14 +57,18 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = ProcessArguments();
   RunMode mode = DetermineRunMode(args);
 
+  if ((mode == RunMode::kInteractive || mode == RunMode::kTrayStart) && DisplayAvailable()) {
+    return RunMainWindow(argc, argv, args);
+  }
   if (mode == RunMode::kInteractive || mode == RunMode::kTrayStart) {
     InitMessageCatalog(ResourceFolder() + "locale");
-    std::printf("%s\n", TrFormat("%s: the window is not available in this build.",
+    std::printf("%s\n", TrFormat("%s: the window is not available without a display.",
                                  {std::string(QUILLON_VERSION_TEXT)})
                             .c_str());
     return 0;
   }
 
+  // A command-line run (and an automation start) never creates a widget.
   QCoreApplication app(argc, argv);
   // After the application object: its constructor resets the locale, which
   // would undo what the catalog set-up did to the message locale.

@@ -29,7 +29,11 @@ bool NoParameters(const MainWindowState& state) {
 // [1] The windows translate their texts when the interface language is
 // built (language selection walks the widgets). Nothing to translate
 // without a window.
-void TranslateWindowTexts(MainWindowState& /*state*/) {}
+void TranslateWindowTexts(MainWindowState& state) {
+  if (state.view != nullptr) {
+    state.view->TranslateTexts();
+  }
+}
 
 // [2] Watch processing installs its idle handler here.
 void CreateWatchEventQueue(MainWindowState& state) {
@@ -92,16 +96,26 @@ void LoadTodaysLog(MainWindowState& state) {
 void LoadWatchList(MainWindowState& /*state*/) {}
 
 // [10] The main window registers its list as a drop target here.
-void InstallDropHandling(MainWindowState& /*state*/) {}
+void InstallDropHandling(MainWindowState& state) {
+  if (state.view != nullptr) {
+    state.view->InstallDropHandling();
+  }
+}
 
 // [11]
 void SetCaption(MainWindowState& state) {
   state.caption = QUILLON_VERSION_TEXT;
+  if (state.view != nullptr) {
+    state.view->ShowCaption();
+  }
 }
 
 // [12] The main window also sets its file filters and option panels here.
 void SetApplicationKind(MainWindowState& state) {
   state.application_kind = kApplicationKindWord;
+  if (state.view != nullptr) {
+    state.view->ShowOptionPanels();
+  }
 }
 
 // [14] Language selection builds its menu from ResourceFolder() + "locale".
@@ -110,6 +124,9 @@ void BuildLanguageMenu(MainWindowState& /*state*/) {}
 // [15] The main window also puts the list texts into its format list here.
 void FillDestinationFormats(MainWindowState& state) {
   state.destination_formats.Fill();
+  if (state.view != nullptr) {
+    state.view->ShowDestinationFormats();
+  }
 }
 
 // [16] Reads "set.ini" (or writes its first-start defaults); the window then
@@ -128,6 +145,9 @@ void LoadSettingsStep(MainWindowState& state) {
   state.settings->SetFormatCodes(std::move(codes));
   state.settings->SetTextDelimitedCount(static_cast<int>(engine::TextDelimitedItems().size()));
   state.settings->LoadSettings();
+  if (state.view != nullptr) {
+    state.view->ShowLoadedSettings();
+  }
 }
 
 // [17] Saves the selected destination format, as choosing it in the list does.
@@ -142,6 +162,9 @@ void SaveSelectedDestinationFormat(MainWindowState& state) {
 void EnableTimerOrMinimiseHandling(MainWindowState& state) {
   state.timer1_enabled =
       state.conversion_param_count > 0 && state.run_mode == RunMode::kCommandLine;
+  if (!state.timer1_enabled && state.view != nullptr) {
+    state.view->InstallMinimiseHandling();
+  }
 }
 
 // ---- Shut-down steps ----------------------------------------------------

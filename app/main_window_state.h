@@ -40,6 +40,22 @@ inline constexpr const char* kCommandLineLockName = "Quillon";
 // The fixed value of ApplicationKind: the program drives the word processor.
 inline constexpr const char* kApplicationKindWord = "word";
 
+// The window's side of the set-up steps. The steps run in the order of
+// SetUpMainWindow whether or not a window exists; a window registers itself
+// in MainWindowState::view before the set-up and is called from the step
+// that owns the work. A command-line run has no view.
+class MainWindowView {
+ public:
+  virtual ~MainWindowView() = default;
+  virtual void TranslateTexts() {}           // [1]
+  virtual void InstallDropHandling() {}      // [10]
+  virtual void ShowCaption() {}              // [11] MainWindowState::caption
+  virtual void ShowOptionPanels() {}         // [12] filters, panels for ApplicationKind
+  virtual void ShowDestinationFormats() {}   // [15] the format list
+  virtual void ShowLoadedSettings() {}       // [16] check marks, choices, start page
+  virtual void InstallMinimiseHandling() {}  // [18] outside a command-line run
+};
+
 struct MainWindowState {
   explicit MainWindowState(std::vector<std::string> start_arguments);
 
@@ -66,6 +82,8 @@ struct MainWindowState {
   // The values of the option panels, from which every request block is built.
   engine::ConversionOptions options;
   bool timer1_enabled = false;  // [18] the command-line run is due
+  // The window, when there is one (not owned).
+  MainWindowView* view = nullptr;
 
   // The set-up steps that ran, in order; an "-Embedding" start ends after 13.
   std::vector<int> completed_steps;

@@ -115,6 +115,7 @@ void BatchDriver::Pump() {
 
 void BatchDriver::ConvertAction(const ManualList& list) {
   stop_requested_ = false;
+  abort_requested_ = false;
   if (observer_ != nullptr) {
     observer_->BatchStarted();
   }
@@ -126,6 +127,9 @@ void BatchDriver::ConvertAction(const ManualList& list) {
   }
   if (observer_ != nullptr) {
     observer_->BatchFinished();
+  }
+  if (abort_requested_) {
+    return;
   }
   std::vector<std::string> errors = log_.BatchErrors();
   if (errors.empty()) {
@@ -154,7 +158,7 @@ bool BatchDriver::RunBatch(const ManualList& list) {
     observer_->WordReady();
     observer_->ProgressRange(static_cast<int>(list.size()));
   }
-  for (size_t i = 0; i < list.size(); ++i) {
+  for (size_t i = 0; i < list.size() && !abort_requested_; ++i) {
     ConvertRow(list, i);
   }
   if (observer_ != nullptr) {
@@ -248,6 +252,9 @@ int BatchDriver::SearchFolder(const std::string& folder, const std::string& mask
 bool BatchDriver::ConvertFoundFile(const std::string& file, const std::string& folder,
                                    const std::string& destination_text,
                                    const std::string& exclude_words, int& counter) {
+  if (abort_requested_) {
+    return false;
+  }
   if (NameBeginsWithTilde(file)) {
     return true;
   }

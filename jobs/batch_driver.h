@@ -113,6 +113,12 @@ class BatchDriver {
   void ClearStopRequest() { stop_requested_ = false; }
   bool stop_requested() const { return stop_requested_; }
 
+  // Ends the running batch before its next row or file, without asking:
+  // the window is closing. The "Convert" action then shows no closing
+  // message. Cleared when the next "Convert" action starts.
+  void RequestAbort() { abort_requested_ = true; }
+  bool abort_requested() const { return abort_requested_; }
+
   // The "Convert" action of the window: clears the stop request, runs the
   // batch (an error escaping it is reported), then shows "OK, Convert
   // Complete!" or every error of the run in one message.
@@ -157,6 +163,7 @@ class BatchDriver {
   std::chrono::milliseconds lock_wait_limit_{299999};
   std::chrono::milliseconds lock_poll_{50};
   bool stop_requested_ = false;
+  bool abort_requested_ = false;
 };
 
 // The masks of a mask text: separated by ";" or line breaks, empty ones

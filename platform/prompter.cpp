@@ -30,6 +30,17 @@ Prompter& CurrentPrompter() {
   return installed != nullptr ? *installed : fallback;
 }
 
-void SetPrompter(Prompter* prompter) { InstalledPrompter() = prompter; }
+void SetPrompter(Prompter* prompter) {
+  InstalledPrompter() = prompter;
+}
+
+bool BrowseForFolder(std::string& folder, std::string& chosen) {
+  chosen = CurrentPrompter().ChooseFolder(folder);
+  if (chosen.empty()) {
+    return false;
+  }
+  folder = chosen;
+  return true;
+}
 
 }  // namespace quillon

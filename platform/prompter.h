@@ -6,6 +6,7 @@
 // Thread: main thread only.
 
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -31,6 +32,20 @@ class Prompter {
   void Error(const std::string& text, const std::string& caption = {}) {
     Show(text, caption, PromptIcon::kError, PromptButtons::kOk, PromptAnswer::kOk);
   }
+  // The file chooser that picks several existing files at once. `filter` is
+  // "Name|*.a;*.b|Name|*.c"; the entry at `filter_index` (from 0) is chosen
+  // first. Returns the chosen paths in the chooser's order; empty when
+  // cancelled (and always, where nothing can be asked).
+  virtual std::vector<std::string> ChooseFiles(const std::string& /*caption*/,
+                                               const std::string& /*filter*/,
+                                               int /*filter_index*/) {
+    return {};
+  }
+
+  // The folder browser, with a button for making a new folder, opened at
+  // `start`. Returns the chosen folder; empty when cancelled.
+  virtual std::string ChooseFolder(const std::string& /*start*/) { return {}; }
+
   // A yes/no question; true for "Yes".
   bool AskYesNo(const std::string& text, bool default_yes, const std::string& caption = {}) {
     return Show(text, caption, PromptIcon::kQuestion, PromptButtons::kYesNo,
@@ -46,6 +61,11 @@ class StderrPrompter : public Prompter {
   PromptAnswer Show(const std::string& text, const std::string& caption, PromptIcon icon,
                     PromptButtons buttons, PromptAnswer default_answer) override;
 };
+
+// Opens the folder browser at `folder`. On confirmation both `folder` and
+// `chosen` receive the chosen folder and the result is true; on cancel
+// `chosen` becomes empty and `folder` stays as it was.
+bool BrowseForFolder(std::string& folder, std::string& chosen);
 
 // The process-wide prompter. Never null: a StderrPrompter until the
 // program installs another one. The caller keeps ownership of what it sets

@@ -1,0 +1,170 @@
+#pragma once
+// The main window: the "Manual Conversion" and "Folder Watcher" pages, the
+// option panels, the menus and tool bars, the two log views, and the
+// interactive batch.
+//
+// A view over the program's long-lived state (MainWindowState): the manual
+// list, the settings, the logs and the destination formats live there and
+// are changed only through their own operations. The option panels' values
+// live in their controls and are read at the moment each file is
+// converted.
+//
+// While a batch runs, the window stays alive (the batch lets pending events
+// run), a left click anywhere outside a question asks the batch to stop, and
+// nothing that changes the list or starts another batch is accepted.
+//
+// Thread: main thread only; needs a QApplication.
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_line_run.h"
+#include "app/main_window_state.h"
+#include "jobs/batch_driver.h"
+#include "support/logs.h"
+
+class QLabel;
+class QTreeView;
+
+namespace Ui {
+class TFormMain;
+}
+
+namespace quillon {
+
+class FileListModel;
+class TFormSetDestPath;
+
+// The filter of the "Add Files" file dialog.
+inline constexpr const char* kAddFilesFilter =
+    "Doc Files|*.doc;*.docx|Rtf Files|*.rtf|Html Files|*.htm;*.html|All Support "
+    "Files|*.doc;*.docx;*.rtf;*.htm;*.html|All Files|*.*";
+
+// The choices of the folder dialogs' file filter, the first one chosen.
+const std::vector<std::string>& FolderFilterChoices();
+
+// Where "Goto Product Home Page" leads.
+inline constexpr const char* kProductHomePage = "https://quillon.example.org/help.html";
+
+class TFormMain : public QMainWindow,
+                  public MainWindowView,
+                  public BatchObserver,
+                  public LogsObserver {
+  Q_OBJECT
+
+ public:
+  // `state` must outlive the window. The window registers itself as the
+  // state's view; FormCreate then runs the set-up sequence.
+  explicit TFormMain(MainWindowState& state, QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // The set-up sequence of the main window.
+  void FormCreate();
+  // The shut-down sequence; returns the process exit code.
+  int FormDestroy();
+  // False when the start asks for the window not to be shown.
+  bool ShowAtStart() const { return show_at_start_; }
+
+  Ui::TFormMain& ui() { return *ui_; }
+  BatchDriver& driver() { return driver_; }
+  TFormSetDestPath& set_dest_path() { return *set_dest_path_; }
+  bool batch_running() const { return batch_running_; }
+  // The texts of the two panels of the status bar of the manual page.
+  QString CountLineText() const;
+  QString ProgressLineText() const;
+
+  // Files and folders dropped onto the manual list, in the order given.
+  void DropPaths(const std::vector<std::string>& paths);
+
+  // The handlers of the tool buttons and menu entries.
+  void ToolButtonAddFilesClick();
+  void ToolButtonAddFoldersClick();
+  void ToolButtonConvertClick();
+  void ToolButtonCheckClick();
+  void ToolButtonUncheckClick();
+  void ToolButtonDeleteClick();
+  void ToolButtonHelpClick();
+  void ToolButtonExitClick();
+  void ToolButtonClearLogsClick();
+  void SelectAll1Click();
+  void InvertSelection1Click();
+  void Select2Click();
+  void Unselect1Click();
+  void Clear1Click();
+  void Viwlog1Click();
+  void HowtouseCommandLine1Click();
+  void LicenseAgreement1Click();
+  void GotoProductHomePage1Click();
+  void About1Click();
+  void ComboBoxDestFormatClick(int index);
+  void ComboBoxTextDelimitedClick(int index);
+  void ListViewManualColumnClick(int column);
+
+  // MainWindowView
+  void TranslateTexts() override;
+  void InstallDropHandling() override;
+  void ShowCaption() override;
+  void ShowOptionPanels() override;
+  void ShowDestinationFormats() override;
+  void ShowLoadedSettings() override;
+  void InstallMinimiseHandling() override;
+
+  // BatchObserver
+  void ProgressRange(int maximum) override;
+  void ProgressPosition(int position) override;
+  void ProgressLine(const std::string& text) override;
+  void WordReady() override;
+  void PumpEvents() override;
+  void BatchStarted() override;
+  void BatchFinished() override;
+
+  // LogsObserver
+  void LogLineAdded(LogView view, const std::string& line) override;
+  void LogViewCleared(LogView view) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ConnectCommands();
+  void SetButtonIcons();
+  void ShowCountLine();
+  bool ManualPageVisible() const;
+  void PageChanged();
+  // The view's selection into the list before an action, and back after.
+  void SelectionToList();
+  void SelectionFromList();
+  void ListChanged();
+  BatchChoices CurrentChoices() const;
+  // Runs `action` on the manual list with the hourglass cursor; refused
+  // while a batch runs.
+  void ActOnManualList(const std::function<void()>& action, bool changes_rows);
+  bool AddFolderRow(const std::string& folder);
+  void OpenSideFile(const std::string& name);
+  void EnableListCommands(bool enabled);
+  void SyncOptionChecks();
+
+  MainWindowState& state_;
+  std::unique_ptr<Ui::TFormMain> ui_;
+  LogsBatchLog batch_log_;
+  BatchDriver driver_;
+  FileListModel* manual_model_ = nullptr;
+  TFormSetDestPath* set_dest_path_ = nullptr;
+  QLabel* count_panel_ = nullptr;
+  QLabel* progress_panel_ = nullptr;
+  QLabel* watch_count_panel_ = nullptr;
+  QLabel* watch_progress_panel_ = nullptr;
+  bool batch_running_ = false;
+  bool stop_click_active_ = false;
+  bool drops_enabled_ = false;
+  bool syncing_selection_ = false;
+  bool show_at_start_ = true;
+  bool destroyed_ = false;
+};
+
+}  // namespace quillon
