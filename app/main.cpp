@@ -12,6 +12,7 @@
 
 #include "app/main_window_state.h"
 #include "app/run_mode.h"
+#include "app/watch_service.h"
 #include "dialogwatch/engine_dialog_watch.h"
 #include "platform/folders.h"
 #include "util/command_line.h"
@@ -55,7 +56,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = ProcessArguments();
   RunMode mode = DetermineRunMode(args);
 
-  if (mode == RunMode::kInteractive || mode == RunMode::kTrayStart) {
+  // A tray start without a display runs on as the headless watch service.
+  bool watch_service = RunsAsWatchService(mode);
+  if ((mode == RunMode::kInteractive || mode == RunMode::kTrayStart) && !watch_service) {
     InitMessageCatalog(ResourceFolder() + "locale");
     std::printf("%s\n", TrFormat("%s: the window is not available in this build.",
                                  {std::string(QUILLON_VERSION_TEXT)})
