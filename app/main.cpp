@@ -13,6 +13,7 @@
 #include "app/gui/main_window_run.h"
 #include "app/main_window_state.h"
 #include "app/run_mode.h"
+#include "app/watch_service.h"
 #include "dialogwatch/engine_dialog_watch.h"
 #include "platform/folders.h"
 #include "platform/shell_open.h"
@@ -57,10 +58,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = ProcessArguments();
   RunMode mode = DetermineRunMode(args);
 
-  if ((mode == RunMode::kInteractive || mode == RunMode::kTrayStart) && DisplayAvailable()) {
+  const bool window_start = mode == RunMode::kInteractive || mode == RunMode::kTrayStart;
+  // A tray start without a display runs on as the headless watch service.
+  const bool watch_service = RunsAsWatchService(mode);
+  if (window_start && !watch_service && DisplayAvailable()) {
     return RunMainWindow(argc, argv, args);
   }
-  if (mode == RunMode::kInteractive || mode == RunMode::kTrayStart) {
+  if (window_start && !watch_service) {
     InitMessageCatalog(ResourceFolder() + "locale");
     std::printf("%s\n", TrFormat("%s: the window is not available without a display.",
                                  {std::string(QUILLON_VERSION_TEXT)})

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/command_line_run.h"
+#include "app/watch_service.h"
 #include "engine/word_connection.h"
 #include "platform/folders.h"
 #include "platform/prompter.h"
@@ -35,9 +36,30 @@ void TranslateWindowTexts(MainWindowState& state) {
   }
 }
 
-// [2] Watch processing installs its idle handler here.
+std::string WatchListPath() {
+  return ConfigFolder() + kWatchListFileName;
+}
+
+// What the option controls say when a watched file converts; the format is
+// the entry's.
+BatchChoices WatchChoices(const MainWindowState& state) {
+  BatchChoices choices;
+  choices.options = state.options;
+  if (state.settings) {
+    choices.options.text_delimited_index = state.settings->text_delimited_index();
+    choices.delete_source = state.settings->delete_source();
+  }
+  return choices;
+}
+
+// [2] The queue and its idle handler; the lock other programs can see.
 void CreateWatchEventQueue(MainWindowState& state) {
-  state.pending_watch_events.clear();
+  state.watch_log = std::make_unique<LogsBatchLog>(state.logs);
+  state.watch_processing = std::make_unique<WatchProcessor>(
+      state.watch_list, state.destination_formats, *state.watch_log);
+  state.watch_processing->SetChoicesSource([&state] { return WatchChoices(state); });
+  state.watch_processing->SetTrayUpdates(NoParameters(state));
+  state.folder_watch_lock.TryAcquire();
 }
 
 // [3]
@@ -92,8 +114,10 @@ void LoadTodaysLog(MainWindowState& state) {
   state.logs.LoadDailyLog();
 }
 
-// [9] The watch list loads "watcher.ini" from ConfigFolder() here.
-void LoadWatchList(MainWindowState& /*state*/) {}
+// [9]
+void LoadWatchListStep(MainWindowState& state) {
+  LoadWatchList(WatchListPath(), state.watch_list);
+}
 
 // [10] The main window registers its list as a drop target here.
 void InstallDropHandling(MainWindowState& state) {
@@ -138,6 +162,9 @@ void LoadSettingsStep(MainWindowState& state) {
   std::string folder = ConfigFolder();
   EnsureFolder(folder);
   state.settings = std::make_unique<Settings>(folder + "set.ini", &state.logs);
+  SettingsHooks hooks;
+  hooks.start_all_watches = [&state] { state.watch_processing->StartWatch(); };
+  state.settings->SetHooks(std::move(hooks));
   std::vector<std::string> codes;
   for (const DestinationFormat& format : state.destination_formats.Entries()) {
     codes.push_back(format.code);
@@ -158,12 +185,29 @@ void SaveSelectedDestinationFormat(MainWindowState& state) {
 }
 
 // [18] Outside a command-line run the window installs its minimise-to-tray
-// handling here.
+// handling here. The watch service has no window to minimise: it watches
+// every checked folder, whatever "Auto Start Watch When Run" says.
 void EnableTimerOrMinimiseHandling(MainWindowState& state) {
   state.timer1_enabled =
       state.conversion_param_count > 0 && state.run_mode == RunMode::kCommandLine;
   if (!state.timer1_enabled && state.view != nullptr) {
     state.view->InstallMinimiseHandling();
+  }
+  if (state.watch_service) {
+    // Told on standard error (the journal of a service), once each folder is
+    // watched: files arriving from then on are converted.
+    QObject::connect(
+        state.watch_processing.get(), &WatchProcessor::watchReady, state.watch_processing.get(),
+        [&state](quint64 id) {
+          int row = state.watch_list.RowOfId(id);
+          if (row >= 0) {
+            std::fprintf(
+                stderr, "%s\n",
+                TrFormat("Watching %s", {state.watch_list.entry(row).source_path}).c_str());
+            std::fflush(stderr);
+          }
+        });
+    state.watch_processing->StartWatch();
   }
 }
 
@@ -172,15 +216,23 @@ void EnableTimerOrMinimiseHandling(MainWindowState& state) {
 // [1] Language selection stores the checked language here.
 void StoreInterfaceLanguage(MainWindowState& /*state*/) {}
 
-// [2] The watch list saves "watcher.ini" here.
-void SaveWatchList(MainWindowState& /*state*/) {}
+// [2] Saved before the watchers stop.
+void SaveWatchListStep(MainWindowState& state) {
+  SaveWatchList(WatchListPath(), state.watch_list);
+}
 
-// [3] Watch processing stops every running watcher here.
-void StopAllWatches(MainWindowState& /*state*/) {}
+// [3]
+void StopAllWatches(MainWindowState& state) {
+  if (state.watch_processing) {
+    state.watch_processing->StopAllWatches();
+  }
+}
 
 // [4]
 void DiscardPendingWatchEvents(MainWindowState& state) {
-  state.pending_watch_events.clear();
+  if (state.watch_processing) {
+    state.watch_processing->DiscardPendingEvents();
+  }
 }
 
 // [5] Quits the word processor this program started, or hands an attached
@@ -211,6 +263,7 @@ int FreeListsAndNoteErrors(MainWindowState& state) {
 // [8]
 void ReleaseCommandLineLock(MainWindowState& state) {
   state.command_line_lock.Release();
+  state.folder_watch_lock.Release();
 }
 
 // ---- Test hook ------------------------------------------------------------
@@ -246,7 +299,9 @@ void RunCommandLineConversion(MainWindowState& state) {
 }  // namespace
 
 MainWindowState::MainWindowState(std::vector<std::string> start_arguments)
-    : arguments(std::move(start_arguments)), run_mode(DetermineRunMode(arguments)) {}
+    : arguments(std::move(start_arguments)),
+      run_mode(DetermineRunMode(arguments)),
+      watch_service(RunsAsWatchService(run_mode)) {}
 
 void SetUpMainWindow(MainWindowState& state) {
   state.completed_steps.clear();
@@ -262,7 +317,7 @@ void SetUpMainWindow(MainWindowState& state) {
   step(6, DetermineProgramFolder);
   step(7, CreateLists);
   step(8, LoadTodaysLog);
-  step(9, LoadWatchList);
+  step(9, LoadWatchListStep);
   step(10, InstallDropHandling);
   step(11, SetCaption);
   step(12, SetApplicationKind);
@@ -287,7 +342,7 @@ void Timer1Timer(MainWindowState& state) {
 
 int ShutDownMainWindow(MainWindowState& state) {
   StoreInterfaceLanguage(state);                  // 1
-  SaveWatchList(state);                           // 2
+  SaveWatchListStep(state);                       // 2
   StopAllWatches(state);                          // 3
   DiscardPendingWatchEvents(state);               // 4
   ReleaseWordProcessor(state);                    // 5

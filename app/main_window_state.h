@@ -19,11 +19,11 @@
 //
 // Thread: main thread only.
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/command_line_run.h"
 #include "app/run_mode.h"
 #include "app/settings.h"
 #include "engine/conversion_options.h"
@@ -31,11 +31,17 @@
 #include "jobs/manual_list.h"
 #include "platform/named_lock.h"
 #include "support/logs.h"
+#include "watch/watch_list.h"
+#include "watch/watch_processing.h"
 
 namespace quillon {
 
 // The name of the lock that makes command-line runs wait for each other.
 inline constexpr const char* kCommandLineLockName = "Quillon";
+
+// The lock held while the main window lives, for other programs to see that
+// folders are being watched.
+inline constexpr const char* kFolderWatchLockName = "Quillon-FolderWatch";
 
 // The fixed value of ApplicationKind: the program drives the word processor.
 inline constexpr const char* kApplicationKindWord = "word";
@@ -62,6 +68,8 @@ struct MainWindowState {
   // Fixed at start.
   std::vector<std::string> arguments;
   RunMode run_mode;
+  // A tray start without a display: the headless watch service.
+  bool watch_service = false;
 
   // Filled by the set-up steps (the step number in brackets).
   bool tray_icon_active = false;                      // [3] shown by the tray icon once it exists
@@ -70,9 +78,12 @@ struct MainWindowState {
   std::string tray_hint;                              // [5]
   std::string program_folder;                         // [6] with a trailing "/"
   Logs logs;  // [7], [8] BatchErrors and DailyLogLines live here
-  // [2] Files waiting to be converted; the watch processing replaces this
-  // with its own event type.
-  std::deque<std::string> pending_watch_events;
+  // [2] The queue of watch events and its idle handler; its log is the
+  // program's logs.
+  std::unique_ptr<LogsBatchLog> watch_log;
+  std::unique_ptr<WatchProcessor> watch_processing;
+  NamedLock folder_watch_lock{kFolderWatchLockName};
+  WatchListModel watch_list;                   // [9] from "watcher.ini"
   std::string caption;                         // [11]
   std::string application_kind;                // [12]
   DestinationFormatTable destination_formats;  // [15]

@@ -76,7 +76,22 @@ std::vector<std::string> SubFoldersOf(const std::string& folder) {
   return folders;
 }
 
+int conversions_under_way = 0;
+
+// Marks a batch or a conversion as running for as long as it lives.
+class ConversionScope {
+ public:
+  ConversionScope() { ++conversions_under_way; }
+  ~ConversionScope() { --conversions_under_way; }
+  ConversionScope(const ConversionScope&) = delete;
+  ConversionScope& operator=(const ConversionScope&) = delete;
+};
+
 }  // namespace
+
+bool ConversionUnderWay() {
+  return conversions_under_way > 0;
+}
 
 std::vector<std::string> SplitMasks(const std::string& mask_text) {
   std::vector<std::string> masks;
@@ -147,6 +162,7 @@ void BatchDriver::ConvertAction(const ManualList& list) {
 }
 
 bool BatchDriver::RunBatch(const ManualList& list) {
+  ConversionScope running;
   log_.ClearBatchErrors();
   Pump();
   std::string error;
@@ -285,6 +301,7 @@ bool BatchDriver::ConvertFoundFile(const std::string& file, const std::string& f
 
 bool BatchDriver::ConvertOne(const std::string& source, const std::string& destination,
                              const std::string& request_block, const std::string& format_code) {
+  ConversionScope running;
   std::string error;
   bool ok = false;
   // Read for every file: a change of the check box in the middle of a

@@ -166,6 +166,10 @@ class BatchDriver {
   bool abort_requested_ = false;
 };
 
+// True while a batch or one conversion runs. Pending events run inside it,
+// so watch processing asks this before it starts a file of its own.
+bool ConversionUnderWay();
+
 // The masks of a mask text: separated by ";" or line breaks, empty ones
 // left out.
 std::vector<std::string> SplitMasks(const std::string& mask_text);
