@@ -10,9 +10,18 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
+// A value runs to the next CR LF, so a line break inside one would end it
+// early and let the rest read as entries of its own (a flag, another
+// password). Values come from single-line fields, settings files and command
+// arguments; no value that holds a line break can be meant, so CR and LF are
+// left out and the rest is sent.
 void AppendValue(std::string& block, std::string_view key, std::string_view value) {
   block += key;
-  block += value;
+  for (const char c : value) {
+    if (c != '\r' && c != '\n') {
+      block += c;
+    }
+  }
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ inline constexpr std::string_view kPlaceholderOpenPassword = "qz";
 
 // Builds the block from the option panels. `format_index` is the position of
 // the chosen destination format in the format list; it selects
-// format-specific entries, of which the six text formats have none.
+// format-specific entries, of which the six text formats have none. CR and
+// LF inside values are dropped: a value never adds entries to the block.
 std::string BuildRequestBlock(const ConversionOptions& options, int format_index);
 
 // The value after the first occurrence of `key` up to the next CR LF; empty

@@ -65,6 +65,27 @@ TEST(RequestBlock, ValuesReadBackAsTyped) {
   EXPECT_EQ(OpenPasswordOf(block), "  spaced\tpass ");
 }
 
+TEST(RequestBlock, LineBreaksInValuesNeverBecomeEntries) {
+  ConversionOptions options;
+  options.open_password = "pw\r\nrunpluginsave";
+  options.workbook_protect_password = "\nbook\r";
+  options.worksheet_protect_password = "a\r\ntextdelimit=6\r\n\r\npagerangefromdelimit=2";
+  const std::string block = BuildRequestBlock(options, 0);
+  EXPECT_FALSE(HasRequestFlag(kRunPluginFlag, block)) << block;
+  EXPECT_FALSE(HasRequestFlag(kRunPluginSaveFlag, block));
+  EXPECT_EQ(RequestValue(kOpenPasswordKey, block), "pwrunpluginsave");
+  EXPECT_EQ(RequestValue(kWorkbookProtectPasswordKey, block), "book");
+  EXPECT_EQ(RequestValue(kTextDelimitKey, block), "0");
+  EXPECT_EQ(RequestValue(kPageRangeFromKey, block), "");
+  // Still the block's own shape: every entry on its line, one empty line
+  // after the delimiter entry, one at the end.
+  EXPECT_EQ(block,
+            "\r\nopenpassword=pwrunpluginsave"
+            "\r\nworkbookprotectpassword=book"
+            "\r\nworksheetprotectpassword=atextdelimit=6pagerangefromdelimit=2"
+            "\r\ntextdelimit=0\r\n\r\n");
+}
+
 TEST(RequestValue, NeedsTheClosingLineBreak) {
   EXPECT_EQ(RequestValue(kTextDelimitKey, "\r\ntextdelimit=3\r\n\r\n"), "3");
   EXPECT_EQ(RequestValue(kTextDelimitKey, "\r\ntextdelimit=3"), "");
