@@ -384,6 +384,8 @@ class DocxParser {
   void AddText(Paragraph& para, std::string text, const Context& ctx, const RunFormat& format,
                bool field_code);
   bool InFieldCode() const;
+  void ParseSimpleField(const pugi::xml_node& node, Paragraph& para, std::vector<Block>& extra,
+                        const Context& ctx, int depth);
   // Past the nesting limit the read fails: a hostile file must not run the
   // stack out.
   bool TooDeep(int depth) {
@@ -429,6 +431,11 @@ class DocxParser {
 
   // Open complex fields, innermost last: true while in the instruction.
   std::vector<bool> fields_;
+  // The number of the outermost open field (complex, simple or hyperlink)
+  // that new runs belong to; 0 outside any.
+  std::uint32_t field_ = 0;
+  std::uint32_t field_counter_ = 0;
+  int simple_fields_open_ = 0;
   std::size_t chars_ = 0;
   int section_width_ = 0;
 };
@@ -808,6 +815,7 @@ void DocxParser::LoadNotes(const pugi::xml_node& root, bool endnotes) {
       continue;
     Note note;
     fields_.clear();
+    field_ = 0;
     ParseBlocks(n, note.blocks, Context{}, 1);
     const std::string id = AttrText(n, "id");
     (endnotes ? endnote_part_order_ : footnote_part_order_).push_back(id);
@@ -823,6 +831,7 @@ void DocxParser::LoadComments(const pugi::xml_node& root) {
     comment.author = AttrText(n, "author");
     comment.initials = AttrText(n, "initials");
     fields_.clear();
+    field_ = 0;
     ParseBlocks(n, comment.blocks, Context{}, 1);
     doc_.comments.push_back(std::move(comment));
   }
@@ -851,6 +860,7 @@ void DocxParser::AddText(Paragraph& para, std::string text, const Context& ctx,
   run.deleted = ctx.deleted;
   run.inserted = ctx.inserted;
   run.field_code = field_code || InFieldCode();
+  run.field = field_;
   run.lang = format.lang;
   run.lang_fe = format.lang_fe;
   AppendRunText(para.runs, run, text);
@@ -962,6 +972,8 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
     } else if (name == "fldChar") {
       const std::string type = AttrText(c, "fldCharType");
       if (type == "begin") {
+        if (field_ == 0)
+          field_ = ++field_counter_;
         fields_.push_back(true);
       } else if (type == "separate") {
         if (!fields_.empty())
@@ -969,6 +981,8 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
       } else if (type == "end") {
         if (!fields_.empty())
           fields_.pop_back();
+        if (fields_.empty() && simple_fields_open_ == 0)
+          field_ = 0;
       }
     } else if (name == "footnoteReference" || name == "endnoteReference") {
       const bool custom = AttrOn(c, "customMarkFollows");
@@ -985,6 +999,30 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
         ParseInline(base, para, extra, ctx, depth + 1);
     }
   }
+}
+
+// A simple field or a hyperlink element: its instruction becomes a code run
+// of its own, so that it reads like a complex field.
+void DocxParser::ParseSimpleField(const pugi::xml_node& node, Paragraph& para,
+                                  std::vector<Block>& extra, const Context& ctx, int depth) {
+  const bool outermost = field_ == 0;
+  if (outermost) {
+    field_ = ++field_counter_;
+    std::string code;
+    if (Local(node) == "fldSimple") {
+      code = AttrText(node, "instr");
+    } else if (auto rel = main_rels_.find(AttrText(node, "id")); rel != main_rels_.end()) {
+      code = "HYPERLINK \"" + rel->second.target + "\"";
+    } else {
+      code = "HYPERLINK \\l \"" + AttrText(node, "anchor") + "\"";
+    }
+    AddText(para, code, ctx, defaults_, true);
+  }
+  ++simple_fields_open_;
+  ParseInline(node, para, extra, ctx, depth);
+  --simple_fields_open_;
+  if (outermost)
+    field_ = 0;
 }
 
 void DocxParser::ParseInline(const pugi::xml_node& node, Paragraph& para, std::vector<Block>& extra,
@@ -1005,10 +1043,12 @@ void DocxParser::ParseInline(const pugi::xml_node& node, Paragraph& para, std::v
       Context inner = ctx;
       inner.deleted = true;
       ParseInline(c, para, extra, inner, depth + 1);
-    } else if (name == "hyperlink" || name == "smartTag" || name == "customXml" ||
-               name == "fldSimple" || name == "bdo" || name == "dir" || name == "oMath" ||
-               name == "oMathPara" || name == "e" || name == "num" || name == "den" ||
-               name == "sub" || name == "sup" || name == "fName" || name == "lim") {
+    } else if (name == "hyperlink" || name == "fldSimple") {
+      ParseSimpleField(c, para, extra, ctx, depth + 1);
+    } else if (name == "smartTag" || name == "customXml" || name == "bdo" || name == "dir" ||
+               name == "oMath" || name == "oMathPara" || name == "e" || name == "num" ||
+               name == "den" || name == "sub" || name == "sup" || name == "fName" ||
+               name == "lim") {
       ParseInline(c, para, extra, ctx, depth + 1);
     } else if (name == "sdt") {
       if (pugi::xml_node content = Child(c, "sdtContent")) {
