@@ -382,6 +382,8 @@ class RangeObject : public Object, public std::enable_shared_from_this<RangeObje
   bool moved_by_find = false;
   std::size_t scope_start = 0;
   std::size_t scope_end = 0;
+  // The range's one Find: its settings last as long as the range.
+  std::shared_ptr<FindSettings> find = std::make_shared<FindSettings>();
 
  private:
   std::shared_ptr<DocumentState> state_;
@@ -414,7 +416,7 @@ class ReplacementObject : public Object {
 class FindObject : public Object {
  public:
   explicit FindObject(std::shared_ptr<RangeObject> range)
-      : range_(std::move(range)), settings_(std::make_shared<FindSettings>()) {}
+      : range_(std::move(range)), settings_(range_->find) {}
 
   Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
     range_->state().CheckOpen();

@@ -101,10 +101,11 @@ class Lexer {
         throw SyntaxError(line_, "date literals (#...#) are not supported");
       Operator();
     }
+    const int last_line = line_;
     LineEnd();
     Token end;
     end.kind = Token::Kind::kEnd;
-    end.line = line_;
+    end.line = last_line;
     tokens_.push_back(end);
     return std::move(tokens_);
   }

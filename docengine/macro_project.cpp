@@ -240,7 +240,9 @@ Variant RunProjectMacro(const std::shared_ptr<MacroProject>& project, const std:
       module_name = module_name.substr(first + 1);
   }
   if (project) {
-    for (const auto& component : project->components) {
+    // The module imported last wins when two define the macro.
+    for (auto it = project->components.rbegin(); it != project->components.rend(); ++it) {
+      const auto& component = *it;
       if (!module_name.empty() && !NameEquals(component->name(), module_name))
         continue;
       macro::ModuleRuntime& runtime = component->runtime();

@@ -363,10 +363,6 @@ std::string FormatDouble(double d) {
     if (!mantissa.empty() && mantissa.back() == '.')
       mantissa.pop_back();
   }
-  if (mantissa.rfind("0.", 0) == 0)
-    mantissa = mantissa.substr(1);
-  else if (mantissa.rfind("-0.", 0) == 0)
-    mantissa = "-" + mantissa.substr(2);
   if (exp.empty())
     return mantissa;
   // "E+05" -> "E+5", as the dialect writes exponents.
