@@ -191,8 +191,7 @@ TEST(MacroProcedureTest, ArgumentsResultsAndModuleState) {
   // Module-level variables live as long as the imported module.
   EXPECT_EQ(runtime->Run("Main", context).ToString(), "4,1,32,720");
   EXPECT_NE(FailureOf("Sub Main()\nMain2\nEnd Sub\n").find("Main2"), std::string::npos);
-  EXPECT_NE(FailureOf("Sub Helper(a)\nEnd Sub\n", "Helper").find("argument a"),
-            std::string::npos);
+  EXPECT_NE(FailureOf("Sub Helper(a)\nEnd Sub\n", "Helper").find("argument a"), std::string::npos);
   EXPECT_NE(FailureOf("Private Sub Hidden()\nEnd Sub\n", "Hidden").find("does not exist"),
             std::string::npos);
 }
@@ -201,9 +200,9 @@ TEST(MacroErrorTest, ResumeNextGoToZeroAndLines) {
   EXPECT_EQ(Eval("On Error Resume Next\nDim x\nx = 1 / 0\nMain = Err.Number & \"|\" & x & "
                  "\"|after\""),
             "11||after");
-  const std::string failure =
-      FailureOf("Function Main()\n  On Error Resume Next\n  x = 1 / 0\n  On Error GoTo 0\n"
-                "  x = 1 / 0\nEnd Function\n");
+  const std::string failure = FailureOf(
+      "Function Main()\n  On Error Resume Next\n  x = 1 / 0\n  On Error GoTo 0\n"
+      "  x = 1 / 0\nEnd Function\n");
   EXPECT_NE(failure.find("line 5"), std::string::npos) << failure;
   EXPECT_NE(failure.find("Division by zero"), std::string::npos) << failure;
   // An error in a called procedure is caught by the caller's handler.
@@ -211,8 +210,9 @@ TEST(MacroErrorTest, ResumeNextGoToZeroAndLines) {
                       "Resume Next\nFails\nMain = Err.Description\nEnd Function\n")
                 .value,
             "boom");
-  EXPECT_NE(FailureOf("Option Explicit\nSub Main()\n  y = 2\nEnd Sub\n").find("Variable not "
-                                                                              "defined: y"),
+  EXPECT_NE(FailureOf("Option Explicit\nSub Main()\n  y = 2\nEnd Sub\n")
+                .find("Variable not "
+                      "defined: y"),
             std::string::npos);
   EXPECT_NE(FailureOf("Function F(n)\nF = F(n + 1)\nEnd Function\nSub Main()\nF 1\nEnd Sub\n")
                 .find("Out of stack space"),
@@ -226,9 +226,9 @@ TEST(MacroErrorTest, AnEndlessLoopStopsAtTheDeadline) {
   EXPECT_THROW(RunModule("Sub Main()\nOn Error Resume Next\nDo\nLoop\nEnd Sub\n", "Main",
                          std::chrono::milliseconds(200)),
                MacroTimeout);
-  EXPECT_THROW(RunModule("Sub Main()\nWhile True\nWend\nEnd Sub\n", "Main",
-                         std::chrono::milliseconds(200)),
-               MacroTimeout);
+  EXPECT_THROW(
+      RunModule("Sub Main()\nWhile True\nWend\nEnd Sub\n", "Main", std::chrono::milliseconds(200)),
+      MacroTimeout);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
@@ -242,8 +242,7 @@ TEST(MacroBuiltinTest, TextFunctions) {
   EXPECT_EQ(Expr("Replace(\"a-b-c\", \"-\", \"+\") & Replace(\"aXbxc\", \"x\", \"\", 1, -1, 1) "
                  "& Replace(\"a-b-c\", \"-\", \"+\", 1, 1)"),
             "a+b+cabca+b-c");
-  EXPECT_EQ(Expr("\"[\" & Trim(\"  x  \") & LTrim(\" y \") & RTrim(\" z \") & \"]\""),
-            "[xy  z]");
+  EXPECT_EQ(Expr("\"[\" & Trim(\"  x  \") & LTrim(\" y \") & RTrim(\" z \") & \"]\""), "[xy  z]");
   EXPECT_EQ(Expr("UCase(\"\u00e9t\u00e9\") & LCase(\"ABC\")"), "\u00c9T\u00c9abc");
   EXPECT_EQ(Expr("Asc(\"A\") & AscW(\"\u20ac\") & Chr(66) & ChrW(8364) & Len(vbCrLf)"),
             "658364B\u20ac2");

@@ -49,19 +49,28 @@ class MacroObjectModelTest : public ::testing::Test {
 
   // Imports `source` into the document's project, runs Main, removes it
   // (also when Main fails).
-  void RunMacro(const ObjectPtr& doc, const std::string& source, const std::string& macro = "Main") {
+  void RunMacro(const ObjectPtr& doc, const std::string& source,
+                const std::string& macro = "Main") {
     const std::string path = dir_.File("plugin.bas");
     testing::WriteFile(path, source);
     Args import;
     import.positional.push_back(Variant(path));
-    ObjectPtr component =
-        doc->Get("VBProject").AsObject()->Get("VBComponents").AsObject()->Call("Import", import)
-            .AsObject();
+    ObjectPtr component = doc->Get("VBProject")
+                              .AsObject()
+                              ->Get("VBComponents")
+                              .AsObject()
+                              ->Call("Import", import)
+                              .AsObject();
     Args remove;
     remove.positional.push_back(Variant(component));
     auto forget = [&] {
-      app_->Get("VBE").AsObject()->Get("ActiveVBProject").AsObject()->Get("VBComponents")
-          .AsObject()->Call("remove", remove);
+      app_->Get("VBE")
+          .AsObject()
+          ->Get("ActiveVBProject")
+          .AsObject()
+          ->Get("VBComponents")
+          .AsObject()
+          ->Call("remove", remove);
     };
     Args run;
     run.positional.push_back(Variant(macro));
@@ -154,16 +163,18 @@ TEST_F(MacroObjectModelTest, RangesReadAndWriteTheModel) {
            "  ActiveDocument.Content.InsertBefore \"Top\" & vbCr\n"
            "End Sub\n");
   EXPECT_EQ(Text(doc), "Top\r1st \rThe Second line end\r");
-  EXPECT_EQ(Ask(doc, "ActiveDocument.Paragraphs.Count & \"|\" & "
-                     "ActiveDocument.Paragraphs(3).Range.Text & \"|\" & "
-                     "Len(ActiveDocument.Content.Text)"),
+  EXPECT_EQ(Ask(doc,
+                "ActiveDocument.Paragraphs.Count & \"|\" & "
+                "ActiveDocument.Paragraphs(3).Range.Text & \"|\" & "
+                "Len(ActiveDocument.Content.Text)"),
             "3|The Second line end\r|29");
 }
 
 TEST_F(MacroObjectModelTest, CommentsRevisionsAndFieldsAreEditable) {
   ObjectPtr doc = Open("a.rtf", kRichRtf);
-  EXPECT_EQ(Ask(doc, "ActiveDocument.Comments.Count & \"|\" & ActiveDocument.Comments(1).Author "
-                     "& \"|\" & ActiveDocument.Comments(1).Range.Text"),
+  EXPECT_EQ(Ask(doc,
+                "ActiveDocument.Comments.Count & \"|\" & ActiveDocument.Comments(1).Author "
+                "& \"|\" & ActiveDocument.Comments(1).Range.Text"),
             "1|Jane Doe|A remark\r");
   EXPECT_EQ(Ask(doc, "ActiveDocument.Revisions.Count"), "2");
   EXPECT_NE(Text(doc).find("Keep gone added text."), std::string::npos) << Text(doc);
@@ -180,10 +191,11 @@ TEST_F(MacroObjectModelTest, CommentsRevisionsAndFieldsAreEditable) {
             "0|0");
   EXPECT_NE(Text(doc).find("Keep added text."), std::string::npos) << Text(doc);
 
-  EXPECT_EQ(Ask(doc, "ActiveDocument.Fields.Count & \"|\" & ActiveDocument.Fields(2).Code.Text & "
-                     "\"|\" & ActiveDocument.Fields(2).Result.Text & \"|\" & "
-                     "ActiveDocument.Hyperlinks.Count & \"|\" & "
-                     "ActiveDocument.Hyperlinks(1).Address"),
+  EXPECT_EQ(Ask(doc,
+                "ActiveDocument.Fields.Count & \"|\" & ActiveDocument.Fields(2).Code.Text & "
+                "\"|\" & ActiveDocument.Fields(2).Result.Text & \"|\" & "
+                "ActiveDocument.Hyperlinks.Count & \"|\" & "
+                "ActiveDocument.Hyperlinks(1).Address"),
             "2|PAGE|7|1|http://example.org/");
   RunMacro(doc,
            "Public Sub Main()\n"
@@ -205,10 +217,11 @@ TEST_F(MacroObjectModelTest, RejectAllKeepsTheOldText) {
 
 TEST_F(MacroObjectModelTest, NotesTablesAndHeaders) {
   ObjectPtr doc = Open("a.rtf", kRichRtf);
-  EXPECT_EQ(Ask(doc, "ActiveDocument.Footnotes.Count & \"|\" & "
-                     "ActiveDocument.Footnotes(1).Range.Text & \"|\" & "
-                     "ActiveDocument.Endnotes.Count & \"|\" & ActiveDocument.Tables.Count & \"|\" & "
-                     "ActiveDocument.Tables(1).Range.Text"),
+  EXPECT_EQ(Ask(doc,
+                "ActiveDocument.Footnotes.Count & \"|\" & "
+                "ActiveDocument.Footnotes(1).Range.Text & \"|\" & "
+                "ActiveDocument.Endnotes.Count & \"|\" & ActiveDocument.Tables.Count & \"|\" & "
+                "ActiveDocument.Tables(1).Range.Text"),
             "1|Note text\r|0|1|Cell A\r\aCell B\r\a\a");
   RunMacro(doc,
            "Public Sub Main()\n"
@@ -217,18 +230,20 @@ TEST_F(MacroObjectModelTest, NotesTablesAndHeaders) {
            "  ActiveDocument.Sections(1).Headers(wdHeaderFooterPrimary).Range.Text = \"Head\"\n"
            "End Sub\n");
   EXPECT_EQ(Text(doc).find("Cell A"), std::string::npos);
-  EXPECT_EQ(Ask(doc, "ActiveDocument.Tables.Count & ActiveDocument.Footnotes.Count & "
-                     "ActiveDocument.Sections.Count & "
-                     "ActiveDocument.Sections(1).Headers(1).Range.Text"),
+  EXPECT_EQ(Ask(doc,
+                "ActiveDocument.Tables.Count & ActiveDocument.Footnotes.Count & "
+                "ActiveDocument.Sections.Count & "
+                "ActiveDocument.Sections(1).Headers(1).Range.Text"),
             "001Head\r");
 }
 
 TEST_F(MacroObjectModelTest, PropertiesFlagsAndNames) {
   ObjectPtr doc = Open("a.rtf", kRichRtf);
-  EXPECT_EQ(Ask(doc, "ActiveDocument.BuiltInDocumentProperties(\"Title\") & \"|\" & "
-                     "ActiveDocument.Name & \"|\" & (ActiveDocument.Path & \"/\" & "
-                     "ActiveDocument.Name = ActiveDocument.FullName) & \"|\" & "
-                     "Documents(1).Name & \"|\" & Application.ActiveDocument.TrackRevisions"),
+  EXPECT_EQ(Ask(doc,
+                "ActiveDocument.BuiltInDocumentProperties(\"Title\") & \"|\" & "
+                "ActiveDocument.Name & \"|\" & (ActiveDocument.Path & \"/\" & "
+                "ActiveDocument.Name = ActiveDocument.FullName) & \"|\" & "
+                "Documents(1).Name & \"|\" & Application.ActiveDocument.TrackRevisions"),
             "Old title|a.rtf|True|a.rtf|False");
   RunMacro(doc,
            "Public Sub Main()\n"
@@ -272,8 +287,9 @@ TEST_F(MacroObjectModelTest, FailuresNameTheMemberAndTheLine) {
 TEST_F(MacroObjectModelTest, ImportRemoveAndRunManageTheProject) {
   ObjectPtr doc = Open("a.txt", "text\r\n");
   const std::string path = dir_.File("m.bas");
-  testing::WriteFile(path, "Attribute VB_Name = \"Tools\"\nPublic Function Main()\nMain = 5\nEnd "
-                           "Function\n");
+  testing::WriteFile(path,
+                     "Attribute VB_Name = \"Tools\"\nPublic Function Main()\nMain = 5\nEnd "
+                     "Function\n");
   Args import;
   import.positional.push_back(Variant(path));
   ObjectPtr components = doc->Get("VBProject").AsObject()->Get("VBComponents").AsObject();
@@ -300,16 +316,18 @@ TEST_F(MacroObjectModelTest, ImportRemoveAndRunManageTheProject) {
 
 TEST_F(MacroObjectModelTest, SaveWritesRtfBackAndRefusesAChangedPackage) {
   ObjectPtr rtf = Open("s.rtf", kRichRtf, false);
-  RunMacro(rtf, "Public Sub Main()\n  ActiveDocument.Content.Find.Execute \"sea\", , , , , , , , , "
-                "\"ocean\", wdReplaceAll\n  ActiveDocument.Save\nEnd Sub\n");
+  RunMacro(rtf,
+           "Public Sub Main()\n  ActiveDocument.Content.Find.Execute \"sea\", , , , , , , , , "
+           "\"ocean\", wdReplaceAll\n  ActiveDocument.Save\nEnd Sub\n");
   ObjectPtr back = Open("s.rtf", testing::ReadFile(dir_.File("s.rtf")));
   EXPECT_NE(Text(back).find("of the ocean"), std::string::npos) << Text(back);
 
   const std::string package = testing::MakeDocx(testing::P("Plain words"));
   ObjectPtr docx = Open("s.docx", package, false);
   const std::string failure = RunFailure(
-      docx, "Public Sub Main()\n  ActiveDocument.Content.Text = \"x\"\n  ActiveDocument.Save\nEnd "
-            "Sub\n");
+      docx,
+      "Public Sub Main()\n  ActiveDocument.Content.Text = \"x\"\n  ActiveDocument.Save\nEnd "
+      "Sub\n");
   EXPECT_NE(failure.find("cannot write it back"), std::string::npos) << failure;
   EXPECT_EQ(testing::ReadFile(dir_.File("s.docx")), package);
 }
