@@ -851,6 +851,7 @@ class DocParser {
   std::unique_ptr<ListNumberer> numberer_;
   std::map<std::int64_t, std::string> note_marks_;  // main-text position -> mark
   std::size_t text_chars_ = 0;
+  std::uint32_t field_counter_ = 0;  // fields numbered across every story
   // Characters the stories may still load: each position once, plus a
   // little for note marks. A damaged table of notes that names the same
   // text again and again runs out of it.
@@ -1250,8 +1251,9 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
       return;
   }
   BlockBuilder builder(out, std::max(1, options_.limits.max_depth));
-  std::vector<bool> fields;  // per open field: still in its code part
-  int code_depth = 0;        // how many of them are
+  std::vector<bool> fields;         // per open field: still in its code part
+  int code_depth = 0;               // how many of them are
+  std::uint32_t current_field = 0;  // number of the outermost open field
   std::size_t n = text.chars.size();
   std::size_t i = 0;
   bool at_note_start = story_kind == kNoteStory;
@@ -1296,6 +1298,8 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
       bool in_code = code_depth > 0;
       if (c == 0x13) {
         if (fields.size() < 1024) {
+          if (fields.empty())
+            current_field = ++field_counter_;
           fields.push_back(true);
           ++code_depth;
         }
@@ -1313,6 +1317,8 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
           if (fields.back())
             --code_depth;
           fields.pop_back();
+          if (fields.empty())
+            current_field = 0;
         }
         continue;
       }
@@ -1360,6 +1366,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
       style.deleted = chp.deleted;
       style.inserted = chp.inserted;
       style.field_code = in_code;
+      style.field = current_field;
       style.lang = chp.lang;
       style.lang_fe = chp.lang_fe;
       if (!SameFormat(chunk_style, style)) {

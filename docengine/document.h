@@ -22,6 +22,10 @@ struct Run {
   bool field_code = false;    // field instruction text: left out (the result is kept)
   std::uint16_t lang = 0;     // language identifier (LCID) of the text, 0 = unknown
   std::uint16_t lang_fe = 0;  // Far East language identifier, 0 = unknown
+  // The field the run belongs to, its instruction or its result: a number
+  // unique within the document, 0 outside any field. Runs of a nested
+  // field carry the number of the outermost one.
+  std::uint32_t field = 0;
 };
 
 struct Block;
@@ -104,6 +108,10 @@ struct Document {
   std::vector<Note> footnotes;
   std::vector<Note> endnotes;
   std::vector<Comment> comments;  // kept apart: never in text output
+  // The primary header and footer. Kept apart like comments; readers that
+  // do not read them leave them empty.
+  std::vector<Block> header;
+  std::vector<Block> footer;
   Properties properties;
   PageSetup page;
   Protection protection;

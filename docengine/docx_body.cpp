@@ -137,6 +137,7 @@ void DocxParser::AddText(Paragraph& para, std::string text, const Context& ctx,
   run.deleted = ctx.deleted;
   run.inserted = ctx.inserted;
   run.field_code = field_code || InFieldCode();
+  run.field = field_;
   run.lang = format.lang;
   run.lang_fe = format.lang_fe;
   AppendRunText(para.runs, run, text);
@@ -218,6 +219,8 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
     } else if (name == "fldChar") {
       const std::string type = AttrText(c, "fldCharType");
       if (type == "begin") {
+        if (field_ == 0)
+          field_ = ++field_counter_;
         fields_.push_back(true);
       } else if (type == "separate") {
         if (!fields_.empty())
@@ -225,6 +228,8 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
       } else if (type == "end") {
         if (!fields_.empty())
           fields_.pop_back();
+        if (fields_.empty() && simple_fields_open_ == 0)
+          field_ = 0;
       }
     } else if (name == "footnoteReference" || name == "endnoteReference") {
       const bool custom = AttrOn(c, "customMarkFollows");
@@ -241,6 +246,30 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
         ParseInline(base, para, extra, ctx, depth + 1);
     }
   }
+}
+
+// A simple field or a hyperlink element: its instruction becomes a code run
+// of its own, so that it reads like a complex field.
+void DocxParser::ParseSimpleField(const pugi::xml_node& node, Paragraph& para,
+                                  std::vector<Block>& extra, const Context& ctx, int depth) {
+  const bool outermost = field_ == 0;
+  if (outermost) {
+    field_ = ++field_counter_;
+    std::string code;
+    if (Local(node) == "fldSimple") {
+      code = AttrText(node, "instr");
+    } else if (auto rel = main_rels_.find(AttrText(node, "id")); rel != main_rels_.end()) {
+      code = "HYPERLINK \"" + rel->second.target + "\"";
+    } else {
+      code = "HYPERLINK \\l \"" + AttrText(node, "anchor") + "\"";
+    }
+    AddText(para, code, ctx, styles_.defaults(), true);
+  }
+  ++simple_fields_open_;
+  ParseInline(node, para, extra, ctx, depth);
+  --simple_fields_open_;
+  if (outermost)
+    field_ = 0;
 }
 
 void DocxParser::ParseInline(const pugi::xml_node& node, Paragraph& para, std::vector<Block>& extra,
@@ -261,10 +290,12 @@ void DocxParser::ParseInline(const pugi::xml_node& node, Paragraph& para, std::v
       Context inner = ctx;
       inner.deleted = true;
       ParseInline(c, para, extra, inner, depth + 1);
-    } else if (name == "hyperlink" || name == "smartTag" || name == "customXml" ||
-               name == "fldSimple" || name == "bdo" || name == "dir" || name == "oMath" ||
-               name == "oMathPara" || name == "e" || name == "num" || name == "den" ||
-               name == "sub" || name == "sup" || name == "fName" || name == "lim") {
+    } else if (name == "hyperlink" || name == "fldSimple") {
+      ParseSimpleField(c, para, extra, ctx, depth + 1);
+    } else if (name == "smartTag" || name == "customXml" || name == "bdo" || name == "dir" ||
+               name == "oMath" || name == "oMathPara" || name == "e" || name == "num" ||
+               name == "den" || name == "sub" || name == "sup" || name == "fName" ||
+               name == "lim") {
       ParseInline(c, para, extra, ctx, depth + 1);
     } else if (name == "sdt") {
       if (pugi::xml_node content = Child(c, "sdtContent")) {

@@ -71,6 +71,7 @@ void DocxParser::LoadNotes(const pugi::xml_node& root, bool endnotes) {
       continue;
     Note note;
     fields_.clear();
+    field_ = 0;
     ParseBlocks(n, note.blocks, Context{}, 1);
     const std::string id = AttrText(n, "id");
     notes_.AddBody(endnotes, id, std::move(note));
@@ -85,6 +86,7 @@ void DocxParser::LoadComments(const pugi::xml_node& root) {
     comment.author = AttrText(n, "author");
     comment.initials = AttrText(n, "initials");
     fields_.clear();
+    field_ = 0;
     ParseBlocks(n, comment.blocks, Context{}, 1);
     doc_.comments.push_back(std::move(comment));
   }

@@ -66,6 +66,8 @@ class DocxParser {
   void AddText(Paragraph& para, std::string text, const Context& ctx, const RunFormat& format,
                bool field_code);
   bool InFieldCode() const;
+  void ParseSimpleField(const pugi::xml_node& node, Paragraph& para, std::vector<Block>& extra,
+                        const Context& ctx, int depth);
   // Past the nesting limit the read fails: a hostile file must not run the
   // stack out.
   bool TooDeep(int depth);
@@ -84,6 +86,11 @@ class DocxParser {
 
   // Open complex fields, innermost last: true while in the instruction.
   std::vector<bool> fields_;
+  // The number of the outermost open field (complex, simple or hyperlink)
+  // that new runs belong to; 0 outside any.
+  std::uint32_t field_ = 0;
+  std::uint32_t field_counter_ = 0;
+  int simple_fields_open_ = 0;
   std::size_t chars_ = 0;
   int section_width_ = 0;
 };

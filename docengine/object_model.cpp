@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "docengine/code_page.h"
+#include "docengine/document_objects.h"
+#include "docengine/document_state.h"
 #include "docengine/docx_reader.h"
 #include "docengine/html_reader.h"
+#include "docengine/macro_project.h"
 #include "docengine/text_writer.h"
 
 namespace quillon::docengine {
@@ -141,26 +144,6 @@ const Run* FirstRun(const std::vector<Block>& blocks, int depth) {
   return nullptr;
 }
 
-// Shared state of one open document; the objects handed out for it point
-// here, so a closed document refuses calls through every one of them.
-struct DocumentState {
-  Document doc;
-  std::string path;
-  bool read_only = true;
-  bool closed = false;
-  int save_format = -1;  // the format Save writes, -1 = the source's own
-  int save_encoding = 0;
-  // Set by every change to the model (a property put, removing the
-  // protection). A source this engine cannot write back is left alone by
-  // Save only while this is false.
-  bool changed = false;
-
-  void CheckOpen() const {
-    if (closed)
-      throw AutomationError("The document has been closed.");
-  }
-};
-
 std::string* PropertyField(Properties& p, const Variant& index) {
   if (index.kind() == Variant::Kind::kInt) {
     switch (index.AsInt()) {
@@ -199,10 +182,10 @@ class PropertyObject : public Object {
 
   Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
     state_->CheckOpen();
-    if (NameEquals(name, "Value")) {
+    if (NameEquals(name, "Value") || name.empty()) {
       if (kind == CallKind::kPut) {
         *field_ = PutValue(args, name).ToText();
-        state_->changed = true;
+        state_->MarkChanged();
         return {};
       }
       return Variant(*field_);
@@ -295,33 +278,6 @@ class CharactersObject : public Object {
   std::shared_ptr<DocumentState> state_;
 };
 
-class ContentObject : public Object {
- public:
-  explicit ContentObject(std::shared_ptr<DocumentState> state) : state_(std::move(state)) {}
-  Variant Invoke(CallKind kind, std::string_view name, const Args&) override {
-    state_->CheckOpen();
-    if (kind != CallKind::kPut && NameEquals(name, "Text")) {
-      std::string text = RenderText(state_->doc);
-      // The object model separates paragraphs with CR alone.
-      std::string out;
-      out.reserve(text.size());
-      for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-          out.push_back('\r');
-          ++i;
-        } else {
-          out.push_back(text[i]);
-        }
-      }
-      return Variant(out);
-    }
-    UnknownName("Range", name);
-  }
-
- private:
-  std::shared_ptr<DocumentState> state_;
-};
-
 class DocumentsObject;
 
 class DocumentObject : public Object {
@@ -359,6 +315,8 @@ class DocumentObject : public Object {
     state_->save_format = format;
     state_->save_encoding = encoding;
     state_->read_only = false;
+    state_->changed = false;
+    state_->saved = true;
   }
 
   void Save() {
@@ -406,6 +364,8 @@ class DocumentObject : public Object {
     if (!saved) {
       throw AutomationError(error);
     }
+    state_->changed = false;
+    state_->saved = true;
   }
 
   void Close(const Args& args);
@@ -445,6 +405,16 @@ class DocumentsObject : public Object {
     open_.erase(
         std::remove_if(open_.begin(), open_.end(), [doc](const auto& d) { return d.get() == doc; }),
         open_.end());
+  }
+
+  // The document opened last: the one macros work on.
+  Variant Active() const {
+    if (open_.empty())
+      throw AutomationError("This command is not available because no document is open.");
+    return Variant(std::static_pointer_cast<Object>(open_.back()));
+  }
+  std::shared_ptr<DocumentState> ActiveState() const {
+    return open_.empty() ? nullptr : open_.back()->state();
   }
 
   void CloseAll() {
@@ -521,6 +491,19 @@ Variant DocumentObject::Invoke(CallKind kind, std::string_view name, const Args&
       s.save_encoding = PutValue(args, name).ToInt();
       return {};
     }
+    if (NameEquals(name, "BuiltInDocumentProperties") && args.positional.size() == 2) {
+      std::string* field = PropertyField(s.doc.properties, args.positional[0]);
+      if (field == nullptr) {
+        throw AutomationError("The document has no built-in property \"" +
+                              args.positional[0].ToText() + "\".");
+      }
+      *field = args.positional[1].ToText();
+      s.MarkChanged();
+      return {};
+    }
+    Variant result;
+    if (InvokeDocumentContent(state_, kind, name, args, result))
+      return result;
     UnknownName("Document", name);
   }
   if (NameEquals(name, "SaveAs") || NameEquals(name, "SaveAs2")) {
@@ -538,7 +521,7 @@ Variant DocumentObject::Invoke(CallKind kind, std::string_view name, const Args&
   }
   if (NameEquals(name, "UnProtect") || NameEquals(name, "Unprotect")) {
     if (s.doc.protection.is_protected)
-      s.changed = true;
+      s.MarkChanged();
     s.doc.protection = Protection();
     return {};
   }
@@ -559,9 +542,6 @@ Variant DocumentObject::Invoke(CallKind kind, std::string_view name, const Args&
   if (NameEquals(name, "Characters")) {
     return Variant(std::static_pointer_cast<Object>(std::make_shared<CharactersObject>(state_)));
   }
-  if (NameEquals(name, "Content")) {
-    return Variant(std::static_pointer_cast<Object>(std::make_shared<ContentObject>(state_)));
-  }
   if (NameEquals(name, "OpenEncoding"))
     return Variant(static_cast<std::int32_t>(s.doc.open_encoding));
   if (NameEquals(name, "SaveEncoding")) {
@@ -576,13 +556,18 @@ Variant DocumentObject::Invoke(CallKind kind, std::string_view name, const Args&
     return Variant(FolderOf(s.path));
   if (NameEquals(name, "ReadOnly"))
     return Variant(s.read_only);
+  if (NameEquals(name, "VBProject"))
+    return Variant(MacroProjectOf(state_));
+  Variant result;
+  if (InvokeDocumentContent(state_, kind, name, args, result))
+    return result;
   UnknownName("Document", name);
 }
 
-class ApplicationObject : public Object {
+class ApplicationObject : public Object, public std::enable_shared_from_this<ApplicationObject> {
  public:
   explicit ApplicationObject(EngineOptions options)
-      : documents_(std::make_shared<DocumentsObject>(options)) {}
+      : options_(options), documents_(std::make_shared<DocumentsObject>(options)) {}
 
   Variant Invoke(CallKind kind, std::string_view name, const Args& args) override {
     if (NameEquals(name, "DisplayAlerts")) {
@@ -604,23 +589,35 @@ class ApplicationObject : public Object {
         return Variant(kEngineVersion);
       if (NameEquals(name, "Name"))
         return Variant("Quillon Engine");
-      if (NameEquals(name, "Documents"))
+      if (NameEquals(name, "Documents")) {
+        if (!args.positional.empty())
+          return documents_->Invoke(CallKind::kGet, "Item", args);
         return Variant(std::static_pointer_cast<Object>(documents_));
+      }
+      if (NameEquals(name, "ActiveDocument"))
+        return documents_->Active();
       if (NameEquals(name, "Quit")) {
         documents_->CloseAll();
         return {};
       }
       if (NameEquals(name, "Run")) {
-        const Variant* macro = args.At(0);
-        throw AutomationError("The macro \"" +
-                              (macro != nullptr ? macro->ToText() : std::string()) +
-                              "\" cannot be run: this engine runs no macros.");
+        const Variant* macro = Argument(args, "MacroName", 0);
+        if (macro == nullptr)
+          throw AutomationError("Run needs the name of a macro.");
+        documents_->Active();  // a macro runs in a document's project
+        MacroRunOptions run;
+        run.application = shared_from_this();
+        run.time_limit = options_.macro_time_limit;
+        return RunProjectMacro(documents_->ActiveState()->project, macro->ToText(), run);
       }
+      if (NameEquals(name, "VBE"))
+        return Variant(MakeVbe([documents = documents_] { return documents->ActiveState(); }));
     }
     UnknownName("Application", name);
   }
 
  private:
+  EngineOptions options_;
   std::shared_ptr<DocumentsObject> documents_;
   bool display_alerts_ = true;
   bool visible_ = false;

@@ -5,9 +5,11 @@
 // regard to letter case; an unknown name raises AutomationError naming it.
 //
 // Application  "Version" (get: "16.0"), "Name", "DisplayAlerts" and
-//              "Visible" (get / put), "Documents" (get), "Quit" (method:
-//              closes every document without saving), "Run" (method:
-//              fails, this engine runs no macros).
+//              "Visible" (get / put), "Documents" (get; with an index, that
+//              document), "ActiveDocument" (the one opened last), "Quit"
+//              (method: closes every document without saving), "Run"
+//              (a macro of the active document's macro project), "VBE" ->
+//              "ActiveVBProject" (macro_project.h).
 // Documents    "Open" (FileName, ReadOnly, PasswordDocument, Format; also
 //              positionally in the usual order FileName, ConfirmConversions,
 //              ReadOnly, AddToRecentFiles, PasswordDocument, ...,
@@ -17,18 +19,17 @@
 //              the protection), "ProtectionType" (-1 when none),
 //              "BuiltInDocumentProperties" (name or number) -> property with
 //              "Value" / "Name", "Characters" -> "Count" and "Item" (n) ->
-//              "LanguageIDFarEast" / "LanguageID" / "Text", "Content" ->
-//              "Text", "OpenEncoding", "SaveEncoding" (get / put), "SaveAs"
-//              (FileName, FileFormat, Encoding; positional FileName,
-//              FileFormat, Encoding as the twelfth; formats 2-7 text and
-//              RTF, 8 HTML, 12 and 16 DOCX), "Save" (a DOCX or HTML
-//              source is never written over: Save succeeds while the
-//              document is unchanged and is refused once it has changed),
-//              "Close" (SaveChanges: 0 = no, -1 = save).
+//              "LanguageIDFarEast" / "LanguageID" / "Text", "OpenEncoding", "SaveEncoding" (get /
+//              put), "SaveAs" (FileName, FileFormat, Encoding; positional FileName, FileFormat,
+//              Encoding as the twelfth; formats 2-7 text and RTF, 8 HTML, 12 and 16 DOCX), "Save"
+//              (a DOCX or HTML source is never written over: Save succeeds while the document is
+//              unchanged and is refused once it has changed), "Close" (SaveChanges: 0 = no, -1 =
+//              save), "VBProject", and the content members of document_objects.h.
 //
 // Objects are used from one thread at a time (the server serves calls one
 // by one). A closed document raises an error on every further call.
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,9 @@ namespace quillon::docengine {
 struct EngineOptions {
   // Limits for every document this application opens.
   ReadLimits limits;
+  // How long one macro run ("Run") may take before it is stopped; the
+  // caller's own call deadline is usually shorter.
+  std::chrono::milliseconds macro_time_limit{std::chrono::minutes(10)};
 };
 
 // The application object (the root the server hands to clients).

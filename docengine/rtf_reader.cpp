@@ -46,6 +46,7 @@ struct State {
   bool inserted = false;
   std::uint16_t lang = 0;
   std::uint16_t lang_fe = 0;
+  std::uint32_t field = 0;  // the field whose group this is, 0 = none
   bool in_table = false;
   int itap = 0;
   bool itap_set = false;
@@ -575,6 +576,10 @@ class RtfParser {
       case Word::kFldrslt:
         return StartDestination(Dest::kText);
       case Word::kField:
+        // Everything in the field's group, instruction and result, belongs
+        // to one field; a nested field keeps the outer one's number.
+        if (state_.field == 0)
+          state_.field = ++field_counter_;
         return;
       case Word::kListtext:
         return StartDestination(Dest::kListLabel);
@@ -902,6 +907,7 @@ class RtfParser {
     format.deleted = state_.deleted;
     format.inserted = state_.inserted;
     format.field_code = state_.dest == Dest::kFieldCode;
+    format.field = state_.field;
     format.lang = state_.lang;
     format.lang_fe = state_.lang_fe;
     AppendRunText(story->paragraph.runs, format, text);
@@ -1079,6 +1085,7 @@ class RtfParser {
   std::vector<std::unique_ptr<PendingNote>> notes_;
   std::vector<std::unique_ptr<PendingComment>> comments_;
   int note_counter_ = 0;
+  std::uint32_t field_counter_ = 0;
   std::string annotation_author_;
   std::string annotation_initials_;
   int code_page_ = 1252;

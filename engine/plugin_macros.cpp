@@ -2,7 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <exception>
+#include <optional>
+
+#include "automation/client.h"
 
 #include "engine/legacy_preconvert.h"
 #include "engine/word_calls.h"
@@ -11,6 +16,21 @@
 
 namespace quillon::engine {
 namespace {
+
+// How long one macro may run: QUILLON_MACRO_TIME_LIMIT_MS, else the
+// connection's own call deadline. A macro that runs past it costs the word
+// processor (it is ended and the next conversion starts a fresh one), never
+// the batch.
+std::optional<std::chrono::milliseconds> MacroTimeLimit() {
+  const char* text = std::getenv("QUILLON_MACRO_TIME_LIMIT_MS");
+  if (text == nullptr || *text == '\0')
+    return std::nullopt;
+  char* end = nullptr;
+  const long long ms = std::strtoll(text, &end, 10);
+  if (*end != '\0' || ms <= 0)
+    return std::nullopt;
+  return std::chrono::milliseconds(ms);
+}
 
 std::string RunPluginMacro(automation::Object& document, const std::string& macro_name) {
   automation::ObjectPtr component;
@@ -26,6 +46,10 @@ std::string RunPluginMacro(automation::Object& document, const std::string& macr
         "again!");
   }
   try {
+    const std::optional<std::chrono::milliseconds> limit = MacroTimeLimit();
+    std::optional<automation::CallTimeoutScope> scope;
+    if (limit)
+      scope.emplace(*limit);
     RunWordMacro(*application, macro_name);
   } catch (const std::exception& error) {
     return error.what();

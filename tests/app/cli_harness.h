@@ -62,6 +62,13 @@ class CliHarness {
 
   CliResult Run(const std::vector<std::string>& args) const { return RunIn(Work(), args); }
 
+  // Runs `program` instead of the built one (a copy with its own side
+  // files), with extra environment variables.
+  void UseProgram(const std::string& program) { program_ = program; }
+  void SetEnv(const std::string& name, const std::string& value) {
+    env_.emplace_back(name, value);
+  }
+
   CliResult RunIn(const std::string& folder, const std::vector<std::string>& args) const {
     std::string out_path = dir_.File("stdout.txt");
     std::string err_path = dir_.File("stderr.txt");
@@ -83,7 +90,9 @@ class CliHarness {
       ::unsetenv("LANGUAGE");
       ::unsetenv("DISPLAY");
       ::unsetenv("WAYLAND_DISPLAY");
-      std::vector<std::string> argv_strings = {Program()};
+      for (const auto& [name, value] : env_)
+        ::setenv(name.c_str(), value.c_str(), 1);
+      std::vector<std::string> argv_strings = {program_};
       argv_strings.insert(argv_strings.end(), args.begin(), args.end());
       std::vector<char*> argv;
       for (std::string& s : argv_strings) {
@@ -147,6 +156,8 @@ class CliHarness {
 
  private:
   TempDir dir_;
+  std::string program_ = Program();
+  std::vector<std::pair<std::string, std::string>> env_;
 };
 
 // Fixture of the tests that run the program: each test has its own harness;
