@@ -79,10 +79,10 @@ engine_cli() {
 fidelity_table() {
   local kind=$1
   shift
-  local names=(quillon) funcs=(quillon_text) spec f b i j
-  for spec in "$@"; do
-    names+=("${spec%%=*}")
-    funcs+=("${spec#*=}")
+  local names=(quillon) funcs=(quillon_text) tool_entry f b i j
+  for tool_entry in "$@"; do
+    names+=("${tool_entry%%=*}")
+    funcs+=("${tool_entry#*=}")
   done
   for f in "${files[@]}"; do
     b=$(basename "$f")
@@ -163,8 +163,8 @@ catdoc_text() { catdoc -d utf-8 -w "$1"; }
 
 # Of NAME=FUNCTION, only the tools installed here.
 installed_tools() {
-  local spec
-  for spec in "$@"; do
-    command -v "${spec%%=*}" >/dev/null && printf '%s\n' "$spec"
+  local tool_entry
+  for tool_entry in "$@"; do
+    command -v "${tool_entry%%=*}" >/dev/null && printf '%s\n' "$tool_entry"
   done
 }
