@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/call_time_limit.h"
 #include "support/logs.h"
 #include "util/translate.h"
 
@@ -73,8 +74,16 @@ void Settings::LoadSettings() {
       SelectTextDelimited(
           profile_.ReadInteger(kSettingsSection, kTextDelimitedKey, text_delimited_index_));
       Changed(kTextDelimitedKey);
+
+      engine::CallTimeLimit limit;
+      limit.base =
+          std::chrono::seconds(profile_.ReadInteger(kSettingsSection, kEngineTimeLimitKey, 0));
+      limit.per_mebibyte =
+          std::chrono::seconds(profile_.ReadInteger(kSettingsSection, kEngineTimeLimitPerMbKey, 0));
+      engine::SetCallTimeLimit(limit);
     } else {
       first_start_ = true;
+      engine::SetCallTimeLimit({});
       profile_.WriteBool(kSettingsSection, kAutoRunKey, auto_run_);
       profile_.WriteBool(kSettingsSection, kAutoStartWatchKey, auto_start_watch_);
       profile_.WriteBool(kSettingsSection, kMinimizedTrayKey, minimized_tray_);

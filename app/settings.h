@@ -35,6 +35,11 @@ inline constexpr const char* kDeleteSourceKey = "Delete Source File After Conver
 inline constexpr const char* kCreateLogFileKey = "Create Log File";
 inline constexpr const char* kDestinationFormatKey = "Manual Destination File Format";
 inline constexpr const char* kTextDelimitedKey = "Text File Delimited Format";
+// The word processor's time limit per call (engine/call_time_limit.h), in
+// seconds: read when present, never written, so that only a user who needs
+// longer (or shorter) limits has them in the file.
+inline constexpr const char* kEngineTimeLimitKey = "Engine Time Limit";
+inline constexpr const char* kEngineTimeLimitPerMbKey = "Engine Time Limit Per MB";
 
 // Side effects that belong to other parts of the program. Any of them may be
 // left empty.

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "automation/protocol.h"
+#include "fileio/unique_fd.h"
 
 extern char** environ;
 
@@ -548,13 +549,13 @@ pid_t StartServerProcess(const std::string& program, const std::string& class_id
   for (std::string& w : words)
     argv.push_back(w.data());
   argv.push_back(nullptr);
-  const int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  int pid_pipe[2];
-  if (pipe2(pid_pipe, O_CLOEXEC) != 0) {
-    if (null_fd >= 0)
-      close(null_fd);
+  fileio::UniqueFd null_fd(open("/dev/null", O_RDONLY | O_CLOEXEC));
+  int pid_ends[2];
+  if (pipe2(pid_ends, O_CLOEXEC) != 0) {
     throw AutomationError("Cannot start \"" + program + "\": " + std::strerror(errno));
   }
+  fileio::UniqueFd pid_read(pid_ends[0]);
+  fileio::UniqueFd pid_write(pid_ends[1]);
   // Started through an intermediate child that exits at once, so the server
   // is nobody's zombie when it ends on its own.
   const pid_t middle = fork();
@@ -565,28 +566,26 @@ pid_t StartServerProcess(const std::string& program, const std::string& class_id
       sigset_t none;
       sigemptyset(&none);
       sigprocmask(SIG_SETMASK, &none, nullptr);
-      if (null_fd >= 0)
-        dup2(null_fd, STDIN_FILENO);
+      if (null_fd)
+        dup2(null_fd.get(), STDIN_FILENO);
       if (ready_fd >= 0)
         fcntl(ready_fd, F_SETFD, 0);
       execve(argv[0], argv.data(), environ);
       _exit(127);
     }
-    const ssize_t written = write(pid_pipe[1], &server, sizeof(server));
+    const ssize_t written = write(pid_write.get(), &server, sizeof(server));
     _exit(server > 0 && written == sizeof(server) ? 0 : 1);
   }
-  close(pid_pipe[1]);
-  if (null_fd >= 0)
-    close(null_fd);
+  pid_write.Reset();
+  null_fd.Reset();
   pid_t server = -1;
   if (middle > 0) {
     int status = 0;
     while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
-    if (read(pid_pipe[0], &server, sizeof(server)) != sizeof(server))
+    if (read(pid_read.get(), &server, sizeof(server)) != sizeof(server))
       server = -1;
   }
-  close(pid_pipe[0]);
   if (server <= 0) {
     throw AutomationError("Cannot start \"" + program + "\"");
   }
@@ -602,19 +601,14 @@ ObjectPtr CreateAutomationObject(const std::string& class_id) {
     throw AutomationError("Cannot start \"" + *program + "\": " + std::strerror(errno));
   }
   const ConnectionOptions options = DefaultConnectionOptions();
-  int ready[2];
-  if (pipe2(ready, O_CLOEXEC) != 0) {
+  int ready_ends[2];
+  if (pipe2(ready_ends, O_CLOEXEC) != 0) {
     throw AutomationError("Cannot start \"" + *program + "\": " + std::strerror(errno));
   }
-  pid_t server = -1;
-  try {
-    server = StartServerProcess(*program, class_id, true, ready[1]);
-  } catch (...) {
-    close(ready[0]);
-    close(ready[1]);
-    throw;
-  }
-  close(ready[1]);
+  fileio::UniqueFd ready(ready_ends[0]);
+  fileio::UniqueFd ready_write(ready_ends[1]);
+  const pid_t server = StartServerProcess(*program, class_id, true, ready_write.get());
+  ready_write.Reset();
   // The server writes one byte once it listens; end of file means it gave up.
   const Clock::time_point deadline = Clock::now() + options.start_timeout;
   char byte = 0;
@@ -624,10 +618,10 @@ ObjectPtr CreateAutomationObject(const std::string& class_id) {
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0)
       break;
-    pollfd p{ready[0], POLLIN, 0};
+    pollfd p{ready.get(), POLLIN, 0};
     const int n = poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, INT_MAX)));
     if (n > 0) {
-      got = read(ready[0], &byte, 1);
+      got = read(ready.get(), &byte, 1);
       if (got < 0 && errno == EINTR)
         continue;
       break;
@@ -635,7 +629,7 @@ ObjectPtr CreateAutomationObject(const std::string& class_id) {
     if (n < 0 && errno != EINTR)
       break;
   }
-  close(ready[0]);
+  ready.Reset();
   if (got == 1) {
     const int fd = ConnectSocket(ServerSocketPath(class_id));
     if (fd >= 0) {

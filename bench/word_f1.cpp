@@ -19,14 +19,14 @@
 #include <string>
 #include <unordered_map>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace {
 
-using quillon::docengine::AppendUtf8;
-using quillon::docengine::DecodeText;
-using quillon::docengine::IsValidUtf8;
-using quillon::docengine::NextUtf8;
+using quillon::AppendUtf8;
+using quillon::DecodeText;
+using quillon::IsValidUtf8;
+using quillon::NextUtf8;
 
 using Bag = std::unordered_map<std::string, long>;
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/doc_crypto.h"
 #include "docengine/model_building.h"
 #include "docengine/numbering.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/docx_parser.h"
 #include "docengine/docx_xml.h"
 #include "docengine/html_reader.h"

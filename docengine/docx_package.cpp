@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/docx_xml.h"
 
 namespace quillon::docengine::docx {

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/docx_parser.h"
 #include "docengine/docx_xml.h"
 #include "docengine/zip_archive.h"

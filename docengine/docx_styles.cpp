@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/docx_reader.h"
 #include "docengine/docx_xml.h"
 #include "docengine/numbering.h"

@@ -9,6 +9,7 @@
 
 #include "docengine/docx_reader.h"
 #include "docengine/markup_escape.h"
+#include "fileio/files.h"
 
 namespace quillon::docengine {
 
@@ -280,35 +281,63 @@ bool SaveAsDocx(const Document& doc, const std::string& path, std::string& error
     files.emplace_back("word/comments.xml", xml);
   }
 
-  // Written beside the target first, so that a failure leaves the old file.
-  const std::string temp = path + ".part";
-  int zerr = 0;
-  zip_t* zip = zip_open(temp.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &zerr);
+  // The package is put together in memory and then written whole, so that a
+  // failure leaves the old file.
+  const std::string cannot = "The file \"" + path + "\" cannot be written";
+  zip_error_t zerror;
+  zip_error_init(&zerror);
+  zip_source_t* archive = zip_source_buffer_create(nullptr, 0, 0, &zerror);
+  zip_t* zip = archive == nullptr ? nullptr : zip_open_from_source(archive, ZIP_TRUNCATE, &zerror);
   if (zip == nullptr) {
-    error = "The file \"" + path + "\" cannot be written.";
+    error = cannot + ": " + zip_error_strerror(&zerror) + ".";
+    zip_error_fini(&zerror);
+    if (archive != nullptr)
+      zip_source_free(archive);
     return false;
   }
+  zip_error_fini(&zerror);
+  // Kept past zip_close, which writes the finished archive into it.
+  zip_source_keep(archive);
+  struct ArchiveOwner {
+    zip_source_t* source;
+    ~ArchiveOwner() { zip_source_free(source); }
+  } owner{archive};
   for (const auto& [name, content] : files) {
     parts.push_back(content);
     zip_source_t* source = zip_source_buffer(zip, parts.back().data(), parts.back().size(), 0);
     if (source == nullptr || zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+      error = cannot + ": " + zip_strerror(zip) + ".";
       if (source != nullptr)
         zip_source_free(source);
       zip_discard(zip);
-      std::remove(temp.c_str());
-      error = "The file \"" + path + "\" cannot be written.";
       return false;
     }
   }
   if (zip_close(zip) != 0) {
+    error = cannot + ": " + zip_strerror(zip) + ".";
     zip_discard(zip);
-    std::remove(temp.c_str());
-    error = "The file \"" + path + "\" cannot be written.";
     return false;
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    error = "The file \"" + path + "\" cannot be written.";
+  std::string bytes;
+  if (zip_source_open(archive) == 0) {
+    zip_source_seek(archive, 0, SEEK_END);
+    const zip_int64_t size = zip_source_tell(archive);
+    zip_source_seek(archive, 0, SEEK_SET);
+    if (size > 0) {
+      bytes.resize(static_cast<std::size_t>(size));
+      const zip_int64_t got =
+          zip_source_read(archive, bytes.data(), static_cast<zip_uint64_t>(size));
+      bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    zip_source_close(archive);
+  }
+  if (bytes.empty()) {
+    error = cannot + ".";
+    return false;
+  }
+  std::string reason;
+  if (!fileio::WriteFileWhole(path, bytes, reason)) {
+    error = cannot + ": " + reason + ".";
     return false;
   }
   error.clear();

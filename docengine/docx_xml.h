@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace quillon::docengine::docx {
 

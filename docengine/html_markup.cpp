@@ -5,7 +5,7 @@
 #include <map>
 #include <utility>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace quillon::docengine {
 namespace {

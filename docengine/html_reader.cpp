@@ -9,7 +9,7 @@
 #include <fstream>
 #include <memory>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/docx_reader.h"
 #include "docengine/html_markup.h"
 #include "docengine/numbering.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/document_state.h"
 #include "docengine/macro_interpreter.h"
 #include "docengine/macro_parser.h"

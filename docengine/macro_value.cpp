@@ -8,7 +8,7 @@
 #include <ctime>
 #include <limits>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace quillon::docengine::macro {
 

@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/document_objects.h"
 #include "docengine/document_state.h"
 #include "docengine/docx_reader.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace quillon::docengine::msdoc {
 

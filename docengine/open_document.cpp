@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/reader.h"
 #include "docengine/reader_factories.h"
 

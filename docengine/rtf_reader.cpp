@@ -8,7 +8,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/model_building.h"
 #include "docengine/reader_factories.h"
 

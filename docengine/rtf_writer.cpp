@@ -1,6 +1,6 @@
 #include "docengine/rtf_writer.h"
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace quillon::docengine {
 namespace {

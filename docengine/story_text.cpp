@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/model_building.h"
 
 namespace quillon::docengine {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/reader_factories.h"
 
 namespace quillon::docengine {

@@ -1,10 +1,8 @@
 #include "docengine/text_writer.h"
 
-#include <cstdio>
-#include <fstream>
-
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/rtf_writer.h"
+#include "fileio/files.h"
 
 namespace quillon::docengine {
 namespace {
@@ -234,27 +232,9 @@ bool RenderDocument(const Document& doc, int file_format, int encoding, std::str
 }
 
 bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string& error) {
-  // Written beside the target first, so that a failed write never leaves a
-  // half file under the destination's name.
-  const std::string temp = path + ".quillon-part";
-  {
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      error = "The file " + path + " cannot be written.";
-      return false;
-    }
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    if (!file) {
-      file.close();
-      std::remove(temp.c_str());
-      error = "The file " + path + " cannot be written.";
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    error = "The file " + path + " cannot be written.";
+  std::string reason;
+  if (!fileio::WriteFileWhole(path, bytes, reason)) {
+    error = "The file " + path + " cannot be written: " + reason + ".";
     return false;
   }
   return true;

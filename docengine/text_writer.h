@@ -68,9 +68,10 @@ bool RenderTextFile(const Document& doc, int file_format, int encoding, std::str
 bool RenderDocument(const Document& doc, int file_format, int encoding, std::string& bytes,
                     std::string& error);
 
-// Writes `bytes` to `path`, replacing the file only once all of them are
-// written: a failed write leaves whatever was there. False with an error
-// text naming the file otherwise.
+// Writes `bytes` to `path` whole or not at all (fileio::WriteFileWhole: a
+// failed write leaves whatever was there; a file saved over in place keeps
+// its mode and links). False with an error text naming the file and the
+// system's reason otherwise.
 bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string& error);
 
 // RenderDocument, then writes the bytes to `path` (replacing the file).

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 namespace quillon::docengine {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/numbering.h"
 
 namespace quillon::docengine {

@@ -10,8 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <thread>
 
+#include "automation/client.h"
+#include "engine/call_time_limit.h"
 #include "engine/engine_text.h"
 #include "engine/legacy_preconvert.h"
 #include "engine/plugin_macros.h"
@@ -20,6 +21,9 @@
 #include "engine/word_calls.h"
 #include "engine/word_connection.h"
 #include "engine/work_folder.h"
+#include "fileio/files.h"
+#include "fileio/in_use.h"
+#include "fileio/unique_fd.h"
 #include "util/files.h"
 #include "util/text.h"
 #include "util/translate.h"
@@ -39,18 +43,6 @@ constexpr int kLegacyPreconvertFromVersion = 12;
 // Brackets in the folder part stay: only the file name is ever renamed.
 std::string ReplaceBracketsInName(const std::string& path) {
   return FolderPart(path) + ReplaceBrackets(NamePart(path));
-}
-
-// The folder part without its trailing "/", except for the root itself.
-std::string DestinationFolder(const std::string& destination) {
-  const std::size_t slash = destination.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  if (slash == 0) {
-    return "/";
-  }
-  return destination.substr(0, slash);
 }
 
 bool FolderExists(const std::string& folder) {
@@ -82,38 +74,31 @@ void DeleteFile(const std::string& path) {
 bool CopyIntoNewFile(const std::string& source, const std::string& target, bool& name_taken,
                      std::string& reason) {
   name_taken = false;
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  fileio::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat source_info {};
-  if (in < 0 || ::fstat(in, &source_info) != 0) {
-    reason = std::strerror(errno);
-    if (in >= 0) {
-      ::close(in);
-    }
+  if (!in || ::fstat(in.get(), &source_info) != 0) {
+    reason = fileio::ErrorText(errno);
     return false;
   }
-  const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) {
+  fileio::UniqueFd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!out) {
     name_taken = errno == EEXIST;
-    reason = std::strerror(errno);
-    ::close(in);
+    reason = fileio::ErrorText(errno);
     return false;
   }
-  bool ok = ::fchmod(out, source_info.st_mode & 0777) == 0;
+  bool ok = ::fchmod(out.get(), source_info.st_mode & 0777) == 0;
   char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(in, buffer, sizeof buffer);
+  while (ok) {
+    const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
     if (got == 0) {
       break;
     }
     if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      ok = false;
-      break;
+      ok = errno == EINTR;
+      continue;
     }
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(out, buffer + done, static_cast<std::size_t>(got - done));
+    for (ssize_t done = 0; ok && done < got;) {
+      const ssize_t put = ::write(out.get(), buffer + done, static_cast<std::size_t>(got - done));
       if (put < 0 && errno == EINTR) {
         continue;
       }
@@ -123,17 +108,13 @@ bool CopyIntoNewFile(const std::string& source, const std::string& target, bool&
       }
       done += put;
     }
-    if (!ok) {
-      break;
-    }
   }
   if (!ok) {
-    reason = std::strerror(errno);
+    reason = fileio::ErrorText(errno);
   }
-  ::close(in);
-  if (::close(out) != 0 && ok) {
+  if (const int closed = out.Close(); closed != 0 && ok) {
     ok = false;
-    reason = std::strerror(errno);
+    reason = fileio::ErrorText(closed);
   }
   if (!ok) {
     DeleteFile(target);
@@ -154,11 +135,11 @@ struct BracketFreeCopy {
 // while for it, but never without end (a file held open for good must not
 // stop a whole run).
 void WaitWhileLocked(const std::string& source) {
-  constexpr int kMaxWaits = 60;
-  for (int waited = 0; waited < kMaxWaits && IsFileLocked(source) && !ApplicationTerminating();
-       ++waited) {
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-  }
+  fileio::InUseWait wait;
+  wait.limit = std::chrono::minutes(1);
+  wait.poll = std::chrono::seconds(1);
+  wait.between = [] { return !ApplicationTerminating(); };
+  fileio::WaitWhileInUse(source, wait);
 }
 
 BracketFreeCopy MakeBracketFreeCopy(const std::string& source, const std::string& destination) {
@@ -211,6 +192,10 @@ void CloseIgnoringErrors(const automation::ObjectPtr& document) {
 
 }  // namespace
 
+std::string WrittenDestinationPath(const std::string& destination) {
+  return ReplaceBracketsInName(destination);
+}
+
 void SetRecoverAnyTypeFlag(bool on) {
   recover_any_type = on;
 }
@@ -247,8 +232,11 @@ bool RunConversion(const std::string& requested_source, const std::string& desti
   LetPendingMessagesRun();
   error_text.clear();
   std::string source = requested_source;
+  // Every call of this conversion, the check that the word processor is
+  // still there included, ends at the limit that the source's size earns.
+  automation::CallTimeoutScope time_limit(CallTimeLimitFor(FileSizeOf(requested_source)));
 
-  const std::string folder = DestinationFolder(destination);
+  const std::string folder = fileio::FolderOf(destination);
   if (!FolderExists(folder)) {
     error_text = TrFormat("%s directory do not exist", {folder});
     return false;

@@ -44,6 +44,10 @@ bool ConvertDocument(const std::string& source, const std::string& destination,
                      const std::string& format_code, const std::string& request_block,
                      std::string& error_text);
 
+// The file ConvertDocument writes for `destination`: the same path with the
+// brackets of its name turned into parentheses.
+std::string WrittenDestinationPath(const std::string& destination);
+
 // The conversion itself, with paths used as given.
 //
 // Files: an existing destination that is not the source itself is deleted

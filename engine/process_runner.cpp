@@ -13,6 +13,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "fileio/unique_fd.h"
 #include "util/translate.h"
 
 extern char** environ;
@@ -26,23 +27,7 @@ using Clock = std::chrono::steady_clock;
 // application's events are looked at again.
 constexpr int kPollSliceMs = 10;
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void Close() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-
- private:
-  int fd_;
-};
+using fileio::UniqueFd;
 
 // Appends whatever the pipe holds right now; false once the pipe has no
 // writer left (end of file) or fails.
@@ -157,8 +142,8 @@ std::string RunAndCaptureArgs(const std::vector<std::string>& arguments,
   if (::pipe2(ends, O_CLOEXEC) != 0) {
     throw std::system_error(errno, std::generic_category(), "pipe");
   }
-  Fd read_end(ends[0]);
-  Fd write_end(ends[1]);
+  UniqueFd read_end(ends[0]);
+  UniqueFd write_end(ends[1]);
 
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;

@@ -7,11 +7,12 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 #include "engine/engine_dispatch.h"
 #include "engine/request_block.h"
 #include "engine/word_connection.h"
+#include "fileio/files.h"
+#include "fileio/in_use.h"
 #include "jobs/destination_naming.h"
 #include "platform/prompter.h"
 #include "util/files.h"
@@ -299,6 +300,40 @@ bool BatchDriver::ConvertFoundFile(const std::string& file, const std::string& f
   return true;
 }
 
+void BatchDriver::DeleteConvertedSource(const std::string& source, const std::string& written,
+                                        std::string& error, bool& ok) {
+  std::error_code ec;
+  // A result written over its own source is all that is left of it.
+  if (fs::equivalent(source, written, ec)) {
+    return;
+  }
+  // The text must be on disk before its source goes: a crash or power cut
+  // right after the deletion would otherwise lose both.
+  std::string reason;
+  if (!fileio::SyncFileAndFolder(written, reason)) {
+    reason = TrFormat("%s is not safely on disk: %s", {written, reason});
+  } else {
+    fileio::InUseWait wait;
+    wait.limit = lock_wait_limit_;
+    wait.poll = lock_poll_;
+    wait.in_use = is_locked_;
+    wait.between = [this] {
+      Pump();
+      return true;
+    };
+    fileio::WaitWhileInUse(source, wait);
+    if (::unlink(source.c_str()) == 0) {
+      return;
+    }
+    reason = fileio::ErrorText(errno);
+  }
+  if (!error.empty()) {
+    error += ";";
+  }
+  error += TrFormat("Can not delete %s, error reason is %s", {source, reason});
+  ok = false;
+}
+
 bool BatchDriver::ConvertOne(const std::string& source, const std::string& destination,
                              const std::string& request_block, const std::string& format_code) {
   ConversionScope running;
@@ -317,24 +352,7 @@ bool BatchDriver::ConvertOne(const std::string& source, const std::string& desti
     error = Tr("unknown error");
   }
   if (ok && Choices().delete_source) {
-    std::error_code ec;
-    // A result written over its own source is all that is left of it.
-    bool same_file = fs::equivalent(source, destination, ec);
-    if (!same_file) {
-      auto start = std::chrono::steady_clock::now();
-      while (is_locked_(source) && std::chrono::steady_clock::now() - start <= lock_wait_limit_) {
-        Pump();
-        std::this_thread::sleep_for(lock_poll_);
-      }
-      if (unlink(source.c_str()) != 0) {
-        std::string reason = std::strerror(errno);
-        if (!error.empty()) {
-          error += ";";
-        }
-        error += TrFormat("Can not delete %s, error reason is %s", {source, reason});
-        ok = false;
-      }
-    }
+    DeleteConvertedSource(source, engine::WrittenDestinationPath(destination), error, ok);
   }
   if (ok) {
     log_.AddLogLine(TrFormat("%s        successfully convert %s to %s",

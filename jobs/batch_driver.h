@@ -152,6 +152,11 @@ class BatchDriver {
 
  private:
   BatchChoices Choices() const;
+  // After a successful conversion into `written`: flushes it to disk, waits
+  // while the source is in use, deletes the source. A failure appends its
+  // reason to `error` and clears `ok`.
+  void DeleteConvertedSource(const std::string& source, const std::string& written,
+                             std::string& error, bool& ok);
   void Pump();
 
   BatchLog& log_;

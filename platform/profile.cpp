@@ -1,21 +1,14 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "fileio/files.h"
+
 namespace quillon {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Trim(const std::string& text) {
   size_t begin = text.find_first_not_of(" \t");
@@ -123,59 +116,15 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines) 
     content += "\r\n";
   }
   // A settings file that is a link (to a dotfiles folder, say) is written
-  // where it points, and the link stays.
-  fs::path target(path);
-  std::error_code ec;
-  for (int depth = 0; depth < 40 && fs::is_symlink(target, ec); ++depth) {
-    fs::path points_to = fs::read_symlink(target, ec);
-    if (ec) {
-      return false;
-    }
-    target = points_to.is_absolute() ? points_to : target.parent_path() / points_to;
-  }
-  if (target.has_parent_path()) {
-    fs::create_directories(target.parent_path(), ec);
-  }
-  std::string temp = target.string() + ".tmp-XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) {
+  // where it points, and the link stays; an existing file keeps its mode, so
+  // a private set.ini stays private.
+  std::string target;
+  std::string error;
+  if (!fileio::FinalLinkTarget(path, target, error)) {
     return false;
   }
-  // mkstemp creates 0600. An existing file keeps its permission bits (a
-  // private set.ini stays private); a new one gets what an ordinary file
-  // would get.
-  struct stat existing {};
-  mode_t mode;
-  if (::stat(target.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  fchmod(fd, mode);
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      close(fd);
-      unlink(temp.c_str());
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (close(fd) != 0) {
-    unlink(temp.c_str());
-    return false;
-  }
-  if (std::rename(temp.c_str(), target.c_str()) != 0) {
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  fileio::MakeFolders(fileio::FolderOf(target), error);
+  return fileio::WriteFileWhole(target, content, error);
 }
 
 }  // namespace

@@ -112,8 +112,9 @@ class Logs {
 };
 
 // Writes `lines` (UTF-8) to `path` in the ANSI code page, each followed by
-// CR LF, replacing the file.
-// Returns false with `error` set when it cannot.
+// CR LF, replacing the file whole (fileio::WriteFileWhole: a link is written
+// where it points, the file keeps its mode) and making its folder first.
+// Returns false with `error` (the system's text) set when it cannot.
 bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines,
                    std::string& error);
 

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "platform/file_in_use.h"
+#include "fileio/files.h"
+#include "fileio/in_use.h"
+#include "fileio/unique_fd.h"
 #include "platform/prompter.h"
 #include "platform/shell_type.h"
 #include "util/translate.h"
@@ -67,32 +69,14 @@ bool ReadFileSkippingBom(const std::string& path, std::string& content, ByteOrde
   if (mark != nullptr) {
     *mark = ByteOrderMark::kNone;
   }
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    ReportError(TrFormat("Cannot open file \"%s\". %s", {path, std::string(std::strerror(errno))}));
-    return false;
-  }
   std::string data;
-  bool ok = true;
-  char buffer[65536];
-  while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof(buffer));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      ok = false;
-      break;
-    }
-    if (n == 0) {
-      break;
-    }
-    data.append(buffer, static_cast<size_t>(n));
-  }
-  int saved = errno;
-  ::close(fd);
-  if (!ok) {
-    ReportError(TrFormat("Cannot read file \"%s\". %s", {path, std::string(std::strerror(saved))}));
+  std::string reason;
+  if (!fileio::ReadWholeFile(path, data, reason)) {
+    // An open that fails leaves nothing read; a read that fails mid-way is
+    // told apart, as the two messages say different things.
+    const char* format = ::access(path.c_str(), R_OK) == 0 ? "Cannot read file \"%s\". %s"
+                                                           : "Cannot open file \"%s\". %s";
+    ReportError(TrFormat(format, {path, reason}));
     return false;
   }
   size_t start = 0;
@@ -116,26 +100,7 @@ bool ReadFileSkippingBom(const std::string& path, std::string& content, ByteOrde
 }
 
 bool IsFileLocked(const std::string& path) {
-  switch (ProbeFileLease(path)) {
-    case LeaseProbe::kMissing:
-    case LeaseProbe::kFree:
-      return false;
-    case LeaseProbe::kInUse:
-      return true;
-    case LeaseProbe::kUnsupported:
-      break;
-  }
-  // Without leases, a file that changed in the last moments is taken to be
-  // still being written.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    return false;
-  }
-  struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  double age = static_cast<double>(now.tv_sec - info.st_mtim.tv_sec) +
-               static_cast<double>(now.tv_nsec - info.st_mtim.tv_nsec) / 1e9;
-  return age < 2.0;
+  return fileio::IsFileInUse(path);
 }
 
 bool CopyFileWhenFree(const std::string& source, const std::string& destination,
@@ -144,14 +109,15 @@ bool CopyFileWhenFree(const std::string& source, const std::string& destination,
   if (error != nullptr) {
     error->clear();
   }
-  while (IsFileLocked(source)) {
-    if (application_closing && application_closing()) {
-      if (error != nullptr) {
-        *error = Tr("The program is closing");
-      }
-      return false;
+  fileio::InUseWait wait;
+  wait.limit = std::chrono::milliseconds::max();
+  wait.poll = poll;
+  wait.between = [&] { return !(application_closing && application_closing()); };
+  if (fileio::WaitWhileInUse(source, wait) == fileio::WaitOutcome::kGaveUp) {
+    if (error != nullptr) {
+      *error = Tr("The program is closing");
     }
-    std::this_thread::sleep_for(poll);
+    return false;
   }
   std::error_code ec;
   fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec);
@@ -165,17 +131,12 @@ bool CopyFileWhenFree(const std::string& source, const std::string& destination,
 }
 
 std::int64_t FileSizeOf(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    return 0;
-  }
+  fileio::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   struct stat info {};
-  std::int64_t size = 0;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    size = static_cast<std::int64_t>(info.st_size);
+  if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode)) {
+    return static_cast<std::int64_t>(info.st_size);
   }
-  ::close(fd);
-  return size;
+  return 0;
 }
 
 std::string FileTimeText(const std::string& path) {

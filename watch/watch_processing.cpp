@@ -9,6 +9,8 @@
 #include "engine/engine_dispatch.h"
 #include "engine/request_block.h"
 #include "engine/word_connection.h"
+#include "fileio/files.h"
+#include "fileio/in_use.h"
 #include "jobs/destination_naming.h"
 #include "jobs/manual_list.h"
 #include "platform/prompter.h"
@@ -208,17 +210,15 @@ bool WatchProcessor::ProcessNextWatchEvent() {
 // ---- One file ------------------------------------------------------------------
 
 bool WatchProcessor::WaitWhileLocked(const std::string& path) {
-  auto start = std::chrono::steady_clock::now();
-  while (is_locked_(path)) {
-    if (std::chrono::steady_clock::now() - start >= lock_wait_limit_) {
-      break;  // converted anyway
-    }
+  fileio::InUseWait wait;
+  wait.limit = lock_wait_limit_;  // converted anyway once it has passed
+  wait.poll = lock_poll_;
+  wait.in_use = is_locked_;
+  wait.between = [this] {
     QCoreApplication::processEvents();
-    if (closing_) {
-      return false;
-    }
-    std::this_thread::sleep_for(lock_poll_);
-  }
+    return !closing_;
+  };
+  fileio::WaitWhileInUse(path, wait);
   return !closing_;
 }
 

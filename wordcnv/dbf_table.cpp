@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "wordcnv/byte_order.h"
 #include "wordcnv/cell_format.h"
 #include "wordcnv/memo_file.h"
@@ -93,7 +93,7 @@ std::string Decode(std::string_view bytes, int code_page) {
   }
   std::string text;
   std::string error;
-  if (!docengine::DecodeText(bytes, code_page, text, error)) {
+  if (!DecodeText(bytes, code_page, text, error)) {
     return std::string(bytes);
   }
   return text;
@@ -112,23 +112,23 @@ int DeclaredCodePage(DBFHandle table) {
   }
   if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
     const int number = std::atoi(text.c_str());
-    return docengine::IcuConverterName(number).empty() ? 0 : number;
+    return IcuConverterName(number).empty() ? 0 : number;
   }
-  return docengine::CodePageFromCharsetName(text);
+  return CodePageFromCharsetName(text);
 }
 
 // As the plain-text reader decides: UTF-8 when the text is valid UTF-8,
 // else the detector's answer, else the single-byte ANSI code page.
 int DetectedCodePage(const std::string& sample) {
-  if (sample.empty() || docengine::IsValidUtf8(sample)) {
-    return docengine::kCodePageUtf8;
+  if (sample.empty() || IsValidUtf8(sample)) {
+    return kCodePageUtf8;
   }
-  const int detected = docengine::DetectCodePage(sample);
+  const int detected = DetectCodePage(sample);
   if (detected != 0) {
     return detected;
   }
-  const int ansi = docengine::AnsiCodePage();
-  return ansi == docengine::kCodePageUtf8 ? 1252 : ansi;
+  const int ansi = AnsiCodePage();
+  return ansi == kCodePageUtf8 ? 1252 : ansi;
 }
 
 std::string Damaged(const std::string& path, const std::string& why) {
@@ -171,12 +171,12 @@ int CodePageOfLanguageDriver(unsigned char driver) {
   };
   for (const Entry& entry : kDrivers) {
     if (entry.driver == driver) {
-      return docengine::IcuConverterName(entry.code_page).empty() ? 0 : entry.code_page;
+      return IcuConverterName(entry.code_page).empty() ? 0 : entry.code_page;
     }
   }
   if (driver == 0x57) {  // "the current ANSI code page"
-    const int ansi = docengine::AnsiCodePage();
-    return ansi == docengine::kCodePageUtf8 ? 1252 : ansi;
+    const int ansi = AnsiCodePage();
+    return ansi == kCodePageUtf8 ? 1252 : ansi;
   }
   return 0;
 }
@@ -355,7 +355,7 @@ bool ConvertDbfTable(const std::string& path, HtmlTables& page, std::string& err
         error = "the memo file of " + path + " is missing";
         return false;
       }
-      const bool fpt = docengine::AsciiLower(memo_path.substr(memo_path.size() - 4)) == ".fpt";
+      const bool fpt = AsciiLower(memo_path.substr(memo_path.size() - 4)) == ".fpt";
       const MemoFile::Kind kind = fpt               ? MemoFile::Kind::kFoxPro
                                   : version == 0x83 ? MemoFile::Kind::kDbase3
                                                     : MemoFile::Kind::kDbase4;

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "wordcnv/byte_order.h"
 
 namespace quillon::wordcnv {
@@ -53,14 +53,14 @@ std::string MemoFile::FindBeside(const std::string& dbf_path, bool foxpro) {
     }
     // Any other letter case of the whole name, as tables copied from DOS
     // disks come.
-    const std::string want = docengine::AsciiLower(stem + extension);
+    const std::string want = AsciiLower(stem + extension);
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
       continue;
     }
     std::string found;
     while (const dirent* entry = ::readdir(dir)) {
-      if (docengine::AsciiLower(entry->d_name) == want && IsFile(folder + entry->d_name)) {
+      if (AsciiLower(entry->d_name) == want && IsFile(folder + entry->d_name)) {
         found = folder + entry->d_name;
         break;
       }

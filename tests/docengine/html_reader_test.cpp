@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <map>
 
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 #include "docengine/html_reader.h"
 #include "tests/docengine/docx_fixture.h"
 #include "tests/support/temp_dir.h"

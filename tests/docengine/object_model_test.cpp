@@ -1,6 +1,10 @@
 // The served object model, called in-process the way the conversion engine
 // calls it through automation.
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "automation/variant.h"
@@ -131,6 +135,27 @@ TEST_F(ObjectModelTest, UnicodeTextFileKeepsItsEncodingAndSavesInPlace) {
   doc->Call("Save");
   EXPECT_EQ(testing::ReadFile(path), "h\xC3\xA9llo\r\n");
   doc->Call("Close", Named({{"SaveChanges", Variant(-1)}}));
+}
+
+TEST_F(ObjectModelTest, SavingInPlaceKeepsTheFilesModeAndItsLink) {
+  // The user's document sits elsewhere, reached through a link, private.
+  const std::string real = Write("kept/notes.rtf", "{\\rtf1 before\\par}");
+  ::chmod(real.c_str(), 0600);
+  const std::string link = dir_.File("notes.rtf");
+  std::filesystem::create_symlink("kept/notes.rtf", link);
+  ObjectPtr doc = Open(link, /*read_only=*/false);
+  doc->Get("BuiltInDocumentProperties", Positional({Variant(1)})).AsObject()->Put("Value", "Kept");
+  doc->Call("Save");
+  doc->Call("Close", Named({{"SaveChanges", Variant(0)}}));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_NE(testing::ReadFile(real).find("Kept"), std::string::npos) << testing::ReadFile(real);
+  struct stat info {};
+  ASSERT_EQ(::stat(real.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.File("kept")))
+    ++entries;
+  EXPECT_EQ(entries, 1) << "a temporary file stayed beside the document";
 }
 
 TEST_F(ObjectModelTest, SaveIsRefusedWhenReadOnlyOrNotWritable) {

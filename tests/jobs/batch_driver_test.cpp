@@ -212,9 +212,10 @@ TEST_F(BatchDriverTest, ALockThatStaysIsWaitedOutAndAFailedDeletionFailsTheConve
   EXPECT_FALSE(FileExists(In("stuck.doc")));
 
   // The source vanished meanwhile: the deletion fails and so does the step.
-  driver_.SetConvertFunction([](const std::string& source, const std::string&, const std::string&,
-                                const std::string&, std::string&) {
+  driver_.SetConvertFunction([](const std::string& source, const std::string& destination,
+                                const std::string&, const std::string&, std::string&) {
     std::remove(source.c_str());
+    WriteFile(destination, "text");
     return true;
   });
   Make("gone.doc");
@@ -223,6 +224,33 @@ TEST_F(BatchDriverTest, ALockThatStaysIsWaitedOutAndAFailedDeletionFailsTheConve
   EXPECT_EQ(log_.errors[0], "Error, Can not convert " + In("gone.doc") +
                                 "! Error Reason is Can not delete " + In("gone.doc") +
                                 ", error reason is No such file or directory");
+}
+
+TEST_F(BatchDriverTest, ASourceIsDeletedOnlyOnceItsTextIsOnDisk) {
+  choices_.delete_source = true;
+  // A word processor that says it saved but left no file behind.
+  driver_.SetConvertFunction([](const std::string&, const std::string&, const std::string&,
+                                const std::string&, std::string&) { return true; });
+  Make("unsaved.doc");
+  EXPECT_FALSE(driver_.ConvertOne(In("unsaved.doc"), Out("unsaved.txt"), "", "2"));
+  EXPECT_TRUE(FileExists(In("unsaved.doc")));
+  ASSERT_EQ(log_.errors.size(), 1u);
+  EXPECT_EQ(log_.errors[0], "Error, Can not convert " + In("unsaved.doc") +
+                                "! Error Reason is Can not delete " + In("unsaved.doc") +
+                                ", error reason is " + Out("unsaved.txt") +
+                                " is not safely on disk: No such file or directory");
+
+  // Brackets in the name: the text lands under the name with parentheses,
+  // and that is the file that must be there.
+  driver_.SetConvertFunction([](const std::string&, const std::string& destination,
+                                const std::string&, const std::string&, std::string&) {
+    WriteFile(engine::WrittenDestinationPath(destination), "text");
+    return true;
+  });
+  Make("report [1].doc");
+  EXPECT_TRUE(driver_.ConvertOne(In("report [1].doc"), Out("report [1].txt"), "", "2"));
+  EXPECT_FALSE(FileExists(In("report [1].doc")));
+  EXPECT_EQ(ReadFile(Out("report (1).txt")), "text");
 }
 
 TEST_F(BatchDriverTest, AResultWrittenOverItsOwnSourceIsNeverDeleted) {

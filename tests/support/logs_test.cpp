@@ -118,7 +118,7 @@ TEST(LogsTest, AWriteFailureIsShownAndTheOtherFileStillWritten) {
   WriteFile(dir.File("error.log/blocker"), "");
   logs.ReportError("Error, x");
   ASSERT_FALSE(prompter.texts().empty());
-  EXPECT_EQ(prompter.texts()[0].rfind("Error, reason is ", 0), 0u) << prompter.texts()[0];
+  EXPECT_EQ(prompter.texts()[0], "Error, reason is Is a directory");
   EXPECT_NE(ReadFile(dir.File("07.log")).find("Error, x"), std::string::npos);
 }
 
@@ -133,6 +133,29 @@ TEST(LogsTest, FilesAreInTheAnsiCodePageAndReadBackFromIt) {
   ::unsetenv("QUILLON_ANSI_CODEPAGE");
   EXPECT_EQ(bytes, "caf\xE9 \x80 ? end\r\n");
   EXPECT_EQ(logs.daily_log_lines(), (std::vector<std::string>{"caf\xC3\xA9 \xE2\x82\xAC ? end"}));
+}
+
+// Code pages the C library's converter never knew by their Windows number
+// were written as UTF-8 without a word.
+TEST(LogsTest, EveryCodePageTheEngineKnowsAndAWordForOneNobodyKnows) {
+  TempDir dir;
+  testing::ScriptedPrompter prompter;
+  Logs logs(dir.path());
+  logs.AddLogLine("caf\xC3\xA9");                 // café
+  ::setenv("QUILLON_ANSI_CODEPAGE", "10000", 1);  // Mac Roman: é is 0x8E
+  logs.WriteLogFiles();
+  const std::string mac = ReadFile(logs.DailyLogFileName());
+  logs.LoadDailyLog();
+  const std::vector<std::string> read_back = logs.daily_log_lines();
+  ::setenv("QUILLON_ANSI_CODEPAGE", "4242", 1);
+  logs.WriteLogFiles();
+  ::unsetenv("QUILLON_ANSI_CODEPAGE");
+  EXPECT_EQ(mac, "caf\x8E\r\n");
+  EXPECT_EQ(read_back, (std::vector<std::string>{"caf\xC3\xA9"}));
+  EXPECT_EQ(ReadFile(logs.DailyLogFileName()), "caf\xC3\xA9\r\n");
+  ASSERT_EQ(prompter.texts().size(), 1u);
+  EXPECT_NE(prompter.texts()[0].find("4242"), std::string::npos) << prompter.texts()[0];
+  EXPECT_NE(prompter.texts()[0].find("UTF-8"), std::string::npos) << prompter.texts()[0];
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "docengine/code_page.h"
+#include "charset/code_page.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucsdet.h>
@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-namespace quillon::docengine {
+namespace quillon {
 namespace {
 
 struct ConverterCloser {
@@ -459,4 +459,4 @@ int DetectCodePage(std::string_view data) {
   return code_page;
 }
 
-}  // namespace quillon::docengine
+}  // namespace quillon

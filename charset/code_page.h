@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace quillon::docengine {
+namespace quillon {
 
 inline constexpr int kCodePageUtf16Le = 1200;
 inline constexpr int kCodePageUtf16Be = 1201;
@@ -65,4 +65,4 @@ void AppendUtf8(std::string& out, char32_t code_point);
 // U+FFFD and advance by one.
 char32_t NextUtf8(std::string_view text, std::size_t& pos);
 
-}  // namespace quillon::docengine
+}  // namespace quillon

@@ -1,0 +1,265 @@
+// The file layer against the real file system: whole-or-nothing replacement
+// (links, modes, owners, failures that leave the old file), folders, owned
+// descriptors and the wait for a file another process writes.
+
+#include "fileio/files.h"
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "fileio/in_use.h"
+#include "fileio/unique_fd.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillon::fileio {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+using namespace std::chrono_literals;
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+class UmaskScope {
+ public:
+  explicit UmaskScope(mode_t mask) : previous_(::umask(mask)) {}
+  ~UmaskScope() { ::umask(previous_); }
+
+ private:
+  mode_t previous_;
+};
+
+TEST(WriteFileWhole, ReplacesThroughLinksKeepingModeAndLeavesNothingBeside) {
+  TempDir dir;
+  UmaskScope umask(027);
+  std::string error;
+
+  // A new file: the umask applies, as for any file the user makes.
+  ASSERT_TRUE(WriteFileWhole(dir.File("new.txt"), "fresh", error)) << error;
+  EXPECT_EQ(ReadFile(dir.File("new.txt")), "fresh");
+  EXPECT_EQ(ModeOf(dir.File("new.txt")), 0640u);
+
+  // An existing file keeps its own bits, even ones wider than the umask.
+  WriteFile(dir.File("shared.txt"), "a much longer old content");
+  ::chmod(dir.File("shared.txt").c_str(), 0664);
+  ASSERT_TRUE(WriteFileWhole(dir.File("shared.txt"), "short", error)) << error;
+  EXPECT_EQ(ReadFile(dir.File("shared.txt")), "short");
+  EXPECT_EQ(ModeOf(dir.File("shared.txt")), 0664u);
+
+  // A chain of links, one relative and one absolute: the file at its end is
+  // replaced and both links stay links.
+  WriteFile(dir.File("real/doc.txt"), "old");
+  ::chmod(dir.File("real/doc.txt").c_str(), 0600);
+  fs::create_symlink("real/doc.txt", dir.File("first"));
+  fs::create_symlink(dir.File("first"), dir.File("second"));
+  ASSERT_TRUE(WriteFileWhole(dir.File("second"), "through links", error)) << error;
+  EXPECT_TRUE(fs::is_symlink(dir.File("first")));
+  EXPECT_TRUE(fs::is_symlink(dir.File("second")));
+  EXPECT_EQ(ReadFile(dir.File("real/doc.txt")), "through links");
+  EXPECT_EQ(ModeOf(dir.File("real/doc.txt")), 0600u);
+
+  // A name as long as the file system allows still gets its temporary file.
+  const std::string longest(255, 'n');
+  ASSERT_TRUE(WriteFileWhole(dir.File(longest), "long", error)) << error;
+  EXPECT_EQ(ReadFile(dir.File(longest)), "long");
+
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"first", "new.txt", longest, "real",
+                                                           "second", "shared.txt"}));
+  EXPECT_EQ(NamesIn(dir.File("real")), (std::vector<std::string>{"doc.txt"}));
+
+  // A loop of links is no file at all.
+  fs::create_symlink("loop-b", dir.File("loop-a"));
+  fs::create_symlink("loop-a", dir.File("loop-b"));
+  EXPECT_FALSE(WriteFileWhole(dir.File("loop-a"), "x", error));
+  EXPECT_EQ(error, ErrorText(ELOOP));
+}
+
+TEST(WriteFileWhole, AFileReplacedByRootKeepsItsOwner) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "only root may give a file to another user";
+  }
+  TempDir dir;
+  WriteFile(dir.File("theirs.txt"), "old");
+  ASSERT_EQ(::chown(dir.File("theirs.txt").c_str(), 65534, 65534), 0);
+  std::string error;
+  ASSERT_TRUE(WriteFileWhole(dir.File("theirs.txt"), "new", error)) << error;
+  struct stat info {};
+  ASSERT_EQ(::stat(dir.File("theirs.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+}
+
+TEST(WriteFileWhole, AFailureLeavesTheOldFileAndNoTemporaryOne) {
+  TempDir dir;
+  std::string error;
+
+  // No folder to write in.
+  EXPECT_FALSE(WriteFileWhole(dir.File("missing/out.txt"), "x", error));
+  EXPECT_EQ(error, ErrorText(ENOENT));
+
+  // A folder stands under the name.
+  fs::create_directory(dir.File("taken"));
+  EXPECT_FALSE(WriteFileWhole(dir.File("taken"), "x", error));
+  EXPECT_EQ(error, ErrorText(EISDIR));
+  EXPECT_TRUE(fs::is_directory(dir.File("taken")));
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"taken"}));
+
+  // A folder the user may not write in (root may write anywhere).
+  if (::geteuid() != 0) {
+    WriteFile(dir.File("locked/out.txt"), "old");
+    ::chmod(dir.File("locked").c_str(), 0555);
+    EXPECT_FALSE(WriteFileWhole(dir.File("locked/out.txt"), "new", error));
+    EXPECT_EQ(error, ErrorText(EACCES));
+    EXPECT_EQ(ReadFile(dir.File("locked/out.txt")), "old");
+    ::chmod(dir.File("locked").c_str(), 0755);
+  }
+}
+
+TEST(WriteFileWhole, AFullFileSystemKeepsTheOldFile) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs needs root; the full file system is not tried";
+  }
+  TempDir dir;
+  const std::string mount_point = dir.File("small");
+  fs::create_directory(mount_point);
+  if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "this machine refuses a tmpfs mount (" << ErrorText(errno) << ")";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{mount_point};
+
+  const std::string path = mount_point + "/out.txt";
+  std::string error;
+  ASSERT_TRUE(WriteFileWhole(path, "the old text", error)) << error;
+  EXPECT_FALSE(WriteFileWhole(path, std::string(256 * 1024, 'x'), error));
+  EXPECT_EQ(error, ErrorText(ENOSPC));
+  EXPECT_EQ(ReadFile(path), "the old text");
+  EXPECT_EQ(NamesIn(mount_point), (std::vector<std::string>{"out.txt"}));
+}
+
+TEST(FileLayer, ReadSyncAndMakeFoldersReportTheSystemsReason) {
+  TempDir dir;
+  std::string error;
+  std::string content;
+  EXPECT_FALSE(ReadWholeFile(dir.File("none"), content, error));
+  EXPECT_EQ(error, ErrorText(ENOENT));
+  WriteFile(dir.File("some"), std::string(100000, 's'));
+  ASSERT_TRUE(ReadWholeFile(dir.File("some"), content, error)) << error;
+  EXPECT_EQ(content.size(), 100000u);
+
+  EXPECT_TRUE(SyncFileAndFolder(dir.File("some"), error)) << error;
+  EXPECT_FALSE(SyncFileAndFolder(dir.File("none"), error));
+  EXPECT_EQ(error, ErrorText(ENOENT));
+
+  ASSERT_TRUE(MakeFolders(dir.File("a/b/c/"), error)) << error;
+  EXPECT_TRUE(fs::is_directory(dir.File("a/b/c")));
+  EXPECT_TRUE(MakeFolders(dir.File("a/b"), error)) << "an existing folder is fine";
+  EXPECT_FALSE(MakeFolders(dir.File("some/below"), error));
+  EXPECT_EQ(error, ErrorText(ENOTDIR));
+  EXPECT_FALSE(MakeFolders(dir.File("some"), error));
+  EXPECT_EQ(error, ErrorText(ENOTDIR));
+
+  EXPECT_EQ(FolderOf("/a/b.txt"), "/a");
+  EXPECT_EQ(FolderOf("/b.txt"), "/");
+  EXPECT_EQ(FolderOf("b.txt"), ".");
+}
+
+TEST(UniqueFd, ClosesExactlyOnceWhereverItIsMoved) {
+  const int raw = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(raw, 0);
+  {
+    UniqueFd first(raw);
+    UniqueFd second(std::move(first));
+    EXPECT_FALSE(first.valid());
+    UniqueFd third;
+    third = std::move(second);
+    EXPECT_EQ(third.get(), raw);
+    EXPECT_NE(::fcntl(raw, F_GETFD), -1) << "closed too early";
+  }
+  EXPECT_EQ(::fcntl(raw, F_GETFD), -1) << "left open";
+
+  UniqueFd released(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  const int kept = released.Release();
+  released.Reset();
+  EXPECT_NE(::fcntl(kept, F_GETFD), -1) << "a released descriptor was closed";
+  ::close(kept);
+}
+
+// A child process that holds `path` open for writing for `hold`, then ends.
+pid_t HoldOpenForWriting(const std::string& path, std::chrono::milliseconds hold) {
+  int ready[2];
+  if (::pipe(ready) != 0) {
+    return -1;
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    [[maybe_unused]] ssize_t w = ::write(ready[1], fd >= 0 ? "y" : "n", 1);
+    ::usleep(static_cast<useconds_t>(hold.count() * 1000));
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  char state = 0;
+  const bool opened = ::read(ready[0], &state, 1) == 1 && state == 'y';
+  ::close(ready[0]);
+  return opened ? pid : -1;
+}
+
+TEST(WaitWhileInUse, WaitsForTheWriterAndNoLongerThanAsked) {
+  TempDir dir;
+  const std::string path = dir.File("busy.doc");
+  WriteFile(path, "content");
+  if (ProbeFileLease(path) == LeaseProbe::kUnsupported) {
+    GTEST_SKIP() << "this file system refuses leases";
+  }
+  InUseWait wait;
+  wait.poll = 10ms;
+
+  pid_t writer = HoldOpenForWriting(path, 300ms);
+  ASSERT_GT(writer, 0);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitWhileInUse(path, wait), WaitOutcome::kFree);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+  ::waitpid(writer, nullptr, 0);
+
+  writer = HoldOpenForWriting(path, 3000ms);
+  ASSERT_GT(writer, 0);
+  wait.limit = 100ms;
+  EXPECT_EQ(WaitWhileInUse(path, wait), WaitOutcome::kTimedOut);
+  int looks = 0;
+  wait.limit = 10s;
+  wait.between = [&] { return ++looks < 3; };
+  EXPECT_EQ(WaitWhileInUse(path, wait), WaitOutcome::kGaveUp);
+  EXPECT_EQ(looks, 3);
+  ::kill(writer, SIGKILL);
+  ::waitpid(writer, nullptr, 0);
+  EXPECT_EQ(WaitWhileInUse(path, wait), WaitOutcome::kFree);
+}
+
+}  // namespace
+}  // namespace quillon::fileio
