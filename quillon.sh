@@ -6,6 +6,9 @@
 #   ./quillon.sh bench [NAME]    set up (with the comparison tools), build, run the benchmarks
 #   ./quillon.sh build           set up and build only
 #   ./quillon.sh screenshots     set up, build, render every window into build/screenshots/
+#   ./quillon.sh fuzz [TARGET] [SECONDS]
+#                                set up clang, build the fuzz targets into build-fuzz/, run
+#                                each one (or TARGET) for SECONDS (default 20) on the corpus
 #
 # As root, missing Debian packages are installed; otherwise the one
 # apt-get line that installs them is printed and the script stops.
@@ -25,6 +28,7 @@ packages=(
   libatspi2.0-dev at-spi2-core dbus-daemon
 )
 bench_packages=(antiword catdoc unrtf pandoc docx2txt html2text hyperfine)
+fuzz_packages=(clang libclang-rt-14-dev)
 
 missing_packages() {
   local p
@@ -98,8 +102,39 @@ case "$cmd" in
     mkdir -p "$out"
     xvfb-run -a -s "-screen 0 1280x1024x24" "$build_dir/bin/quillon_screenshots" "$out"
     ;;
+  fuzz)
+    install_packages "${packages[@]}" "${fuzz_packages[@]}"
+    fuzz_dir=$top/build-fuzz
+    CC=clang CXX=clang++ cmake -S "$top" -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DQUILLON_BUILD_FUZZ=ON -DQUILLON_BUILD_TESTS=OFF -DQUILLON_BUILD_BENCH=OFF >/dev/null
+    targets=(fuzz_rtf fuzz_docx fuzz_doc fuzz_html fuzz_text fuzz_wordperfect fuzz_macro_parser
+             fuzz_profile)
+    [ $# -gt 0 ] && targets=("$1")
+    seconds=${2:-20}
+    cmake --build "$fuzz_dir" -j"$(nproc)" --target "${targets[@]}"
+    corpus=$(cd "$top/.." && pwd)/shared/corpus
+    for t in "${targets[@]}"; do
+      # Seeds: the corpus documents of the target's kind; findings land in
+      # build-fuzz/findings/TARGET/, the grown corpus in build-fuzz/corpus/TARGET/.
+      seeds=$fuzz_dir/corpus/$t
+      mkdir -p "$seeds" "$fuzz_dir/findings/$t"
+      case $t in
+        fuzz_rtf) kinds=rtf ;; fuzz_docx) kinds=docx ;; fuzz_doc) kinds=doc ;;
+        fuzz_html) kinds="html htm" ;; fuzz_wordperfect) kinds="wpd wp" ;;
+        fuzz_text) kinds="txt tsv md" ;; *) kinds= ;;
+      esac
+      [ "$t" = fuzz_macro_parser ] && cp -n "$top/plugin.bas" "$seeds/" 2>/dev/null
+      [ "$t" = fuzz_profile ] && printf '[Tarvell\\Quillon]\r\nLanguage=en\r\nCreate Log File=1\r\n' >"$seeds/set.ini"
+      for k in $kinds; do
+        find "$corpus" -type f -iname "*.$k" -size -512k -exec cp -n {} "$seeds/" \; 2>/dev/null || true
+      done
+      echo "== $t for ${seconds}s"
+      "$fuzz_dir/bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+        -artifact_prefix="$fuzz_dir/findings/$t/" "$seeds"
+    done
+    ;;
   *)
-    echo "usage: $0 run [ARGS...] | test | bench [NAME] | build | screenshots" >&2
+    echo "usage: $0 run [ARGS...] | test | bench [NAME] | build | screenshots | fuzz [TARGET] [SECONDS]" >&2
     exit 2
     ;;
 esac

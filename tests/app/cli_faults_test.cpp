@@ -288,5 +288,22 @@ TEST_F(CliFaultsTest, AFullDestinationFileSystemLeavesNoPartialTextAndKeepsTheSo
   EXPECT_THAT(Errors()[0], HasSubstr("No space left on device"));
 }
 
+// Found by the WordPerfect fuzz target: 5,770 bytes that make the
+// WordPerfect library ask for a 4 GiB buffer. The word processor's memory cap
+// turns that into one failed file; the next file still converts.
+TEST_F(CliFaultsTest, ADocumentThatAsksForGigabytesIsOneClearError) {
+  fs::create_directories(h_.Work("in"));
+  fs::copy_file(std::string(QUILLON_TEST_DATA_DIR) + "/fuzz/wordperfect-4-gib-allocation.wpd",
+                h_.Work("in/a.wpd"));
+  MakeRtf("in/b.rtf", "After");
+  CliResult run = h_.Run({h_.Work("in/*.wpd;*.rtf")});
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_TRUE(Has("in/a.wpd"));
+  EXPECT_FALSE(Has("in/a.txt"));
+  EXPECT_THAT(Text("in/b.txt"), HasSubstr("After"));
+  ASSERT_EQ(Errors().size(), 1u);
+  EXPECT_THAT(Errors()[0], HasSubstr("Can not convert " + h_.Work("in/a.wpd") + "!"));
+}
+
 }  // namespace
 }  // namespace quillon::testing
