@@ -129,8 +129,12 @@ case "$cmd" in
         find "$corpus" -type f -iname "*.$k" -size -512k -exec cp -n {} "$seeds/" \; 2>/dev/null || true
       done
       echo "== $t for ${seconds}s"
-      "$fuzz_dir/bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-        -artifact_prefix="$fuzz_dir/findings/$t/" "$seeds"
+      # A child process runs the inputs, so that an input that asks the libraries
+      # for more memory than the engine's cap allows is saved and the run goes
+      # on (the engine turns such an input into one failed file); a crash still
+      # ends the run.
+      "$fuzz_dir/bin/$t" -fork=1 -ignore_ooms=1 -max_total_time="$seconds" -rss_limit_mb=2048 \
+        -malloc_limit_mb=2048 -timeout=10 -artifact_prefix="$fuzz_dir/findings/$t/" "$seeds"
     done
     ;;
   *)
