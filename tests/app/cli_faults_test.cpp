@@ -20,6 +20,8 @@
 #include <fstream>
 #include <thread>
 
+#include <zip.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -303,6 +305,48 @@ TEST_F(CliFaultsTest, ADocumentThatAsksForGigabytesIsOneClearError) {
   EXPECT_THAT(Text("in/b.txt"), HasSubstr("After"));
   ASSERT_EQ(Errors().size(), 1u);
   EXPECT_THAT(Errors()[0], HasSubstr("Can not convert " + h_.Work("in/a.wpd") + "!"));
+}
+
+// A gigabyte of plain text and a package whose document part inflates from a
+// few KiB to 512 MiB: each is one clear error within the word processor's
+// memory cap, and the batch goes on.
+TEST_F(CliFaultsTest, AGigabyteOfTextAndAZipBombAreClearErrors) {
+  fs::create_directories(h_.Work("in"));
+  {
+    std::ofstream big(h_.Work("in/a.txt"), std::ios::binary);
+    const std::string line = "A line of plain text in a very large file.\r\n";
+    std::string block;
+    while (block.size() < (1u << 20))
+      block += line;
+    for (std::size_t written = 0; written < 1000000000u; written += block.size())
+      big.write(block.data(), static_cast<std::streamsize>(block.size()));
+    ASSERT_TRUE(big.good());
+  }
+  {
+    zip_t* zip = zip_open(h_.Work("in/b.docx").c_str(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
+    ASSERT_NE(zip, nullptr);
+    const std::string zeros(512u << 20, '0');
+    zip_source_t* source = zip_source_buffer(zip, zeros.data(), zeros.size(), 0);
+    zip_file_add(zip, "word/document.xml", source, 0);
+    const std::string types =
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>";
+    zip_file_add(zip, "[Content_Types].xml", zip_source_buffer(zip, types.data(), types.size(), 0),
+                 0);
+    ASSERT_EQ(zip_close(zip), 0);
+  }
+  ASSERT_LT(fs::file_size(h_.Work("in/b.docx")), 4u << 20);
+  MakeRtf("in/c.rtf", "After");
+  CliResult run = h_.Run({h_.Work("in/*.txt;*.docx;*.rtf")});
+  EXPECT_EQ(run.exit_code, 2) << run.err;
+  EXPECT_THAT(Text("in/c.txt"), HasSubstr("After"));
+  EXPECT_FALSE(Has("in/b.txt"));
+  const std::vector<std::string> errors = Errors();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_THAT(errors[0],
+              HasSubstr(h_.Work("in/a.txt") + "! Error Reason is The document is too large"));
+  EXPECT_THAT(errors[1],
+              HasSubstr(h_.Work("in/b.docx") + "! Error Reason is The document is too large"));
+  fs::remove(h_.Work("in/a.txt"));
 }
 
 }  // namespace
