@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include "app/gui/file_list_model.h"
+#include "app/gui/form_select_folder.h"
 #include "app/gui/form_set_dest_path.h"
 #include "app/gui/translate_widgets.h"
 #include "engine/conversion_options.h"
@@ -42,18 +43,6 @@ PathKind KindOf(const std::string& path) {
     return PathKind::kMissing;
   }
   return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kFile;
-}
-
-// A file-dialog or dropped filter text as folder-row masks: ";" and ","
-// both separate masks.
-std::string MasksOfFilterText(const std::string& filter) {
-  std::string masks = filter;
-  for (char& c : masks) {
-    if (c == ';' || c == ',') {
-      c = '\n';
-    }
-  }
-  return masks;
 }
 
 }  // namespace
@@ -111,6 +100,7 @@ TFormMain::TFormMain(MainWindowState& state, QWidget* parent)
   driver_.SetChoicesSource([this] { return CurrentChoices(); });
 
   // The other windows that live as long as this one.
+  select_folder_ = new TFormSelectFolder(this);
   set_dest_path_ = new TFormSetDestPath(this);
 
   ConnectCommands();
@@ -150,6 +140,11 @@ int TFormMain::FormDestroy() {
 
 void TFormMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  // Shown, not merely brought back from the task bar: the folder dialogs
+  // get their filter choices, the first one chosen.
+  if (!event->spontaneous()) {
+    select_folder_->SetFilterChoices(FolderFilterChoices());
+  }
   // The tool bars fit their buttons.
   ui_->ToolBarManual->adjustSize();
   ui_->ToolBarWatch->adjustSize();
@@ -362,23 +357,20 @@ void TFormMain::ToolButtonAddFilesClick() {
 }
 
 bool TFormMain::AddFolderRow(const std::string& folder) {
-  // Until the add-sub-folders dialog asks for them, a folder row takes that
-  // dialog's first choices: the first filter, no sub-folders, no exclude
-  // words, beside each source file.
-  return AddFileRow(state_.manual_list.list(), true, folder, false, "",
-                    MasksOfFilterText(FolderFilterChoices().front()), SameFilePathMarker());
+  const SelectFolderModel& dialog = select_folder_->model();
+  const SelectFolderFields& fields = dialog.fields();
+  return AddFileRow(state_.manual_list.list(), true, folder, fields.include_sub_folders,
+                    fields.exclude_words, dialog.MaskText(), dialog.DestinationText());
 }
 
 void TFormMain::ToolButtonAddFoldersClick() {
   if (batch_running_) {
     return;
   }
-  std::string folder;
-  std::string chosen;
-  if (!BrowseForFolder(folder, chosen)) {
+  if (select_folder_->exec() != QDialog::Accepted) {
     return;
   }
-  AddFolderRow(chosen);
+  AddFolderRow(select_folder_->model().fields().source_folder);
 }
 
 void TFormMain::DropPaths(const std::vector<std::string>& paths) {
@@ -386,6 +378,7 @@ void TFormMain::DropPaths(const std::vector<std::string>& paths) {
     return;
   }
   bool destination_asked = false;
+  bool folder_asked = false;
   std::string destination;
   FileList& list = state_.manual_list.list();
   list.BeginUpdate();
@@ -396,6 +389,13 @@ void TFormMain::DropPaths(const std::vector<std::string>& paths) {
     }
     PathKind kind = KindOf(path);
     if (kind == PathKind::kFolder) {
+      if (!folder_asked) {
+        folder_asked = true;
+        select_folder_->SetSourceFolder(path);
+        if (select_folder_->exec() != QDialog::Accepted) {
+          break;
+        }
+      }
       AddFolderRow(path);
       continue;
     }

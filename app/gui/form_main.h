@@ -36,6 +36,7 @@ class TFormMain;
 namespace quillon {
 
 class FileListModel;
+class TFormSelectFolder;
 class TFormSetDestPath;
 
 // The filter of the "Add Files" file dialog.
@@ -70,6 +71,7 @@ class TFormMain : public QMainWindow,
 
   Ui::TFormMain& ui() { return *ui_; }
   BatchDriver& driver() { return driver_; }
+  TFormSelectFolder& select_folder() { return *select_folder_; }
   TFormSetDestPath& set_dest_path() { return *set_dest_path_; }
   bool batch_running() const { return batch_running_; }
   // The texts of the two panels of the status bar of the manual page.
@@ -144,6 +146,7 @@ class TFormMain : public QMainWindow,
   // Runs `action` on the manual list with the hourglass cursor; refused
   // while a batch runs.
   void ActOnManualList(const std::function<void()>& action, bool changes_rows);
+  // A folder row of `folder` with the add-sub-folders dialog's choices.
   bool AddFolderRow(const std::string& folder);
   void OpenSideFile(const std::string& name);
   void EnableListCommands(bool enabled);
@@ -154,6 +157,7 @@ class TFormMain : public QMainWindow,
   LogsBatchLog batch_log_;
   BatchDriver driver_;
   FileListModel* manual_model_ = nullptr;
+  TFormSelectFolder* select_folder_ = nullptr;
   TFormSetDestPath* set_dest_path_ = nullptr;
   QLabel* count_panel_ = nullptr;
   QLabel* progress_panel_ = nullptr;

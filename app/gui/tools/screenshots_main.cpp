@@ -20,12 +20,14 @@
 #include <functional>
 
 #include "app/gui/form_main.h"
+#include "app/gui/form_select_folder.h"
 #include "app/gui/form_set_dest_path.h"
 #include "app/gui/qt_prompter.h"
 #include "app/main_window_state.h"
 #include "jobs/destination_naming.h"
 #include "platform/folders.h"
 #include "ui_form_main.h"
+#include "ui_form_select_folder.h"
 #include "ui_form_set_dest_path.h"
 #include "util/file_list.h"
 #include "util/translate.h"
@@ -143,6 +145,20 @@ int main(int argc, char** argv) {
     Settle();
     Save(&dialog, QStringLiteral("%1-set-destination-file-path-help").arg(index++));
     dialog.hide();
+
+    TFormSelectFolder& folders = form.select_folder();
+    folders.show();
+    Settle();
+    Save(&folders, QStringLiteral("%1-add-sub-folders").arg(index++));
+    folders.ui().ComboBoxSourcePath->setEditText(QString::fromStdString(root + "archive"));
+    folders.ui().ComboBoxExcludeWords->setEditText(QStringLiteral("temp;old"));
+    folders.ui().RadioButtonSubFolderYes->click();
+    folders.ui().CheckBoxSameTree->click();
+    folders.ui().ComboBoxDestPath->setEditText(QStringLiteral("/home/user/converted"));
+    folders.ui().ComboBoxSpecialDestFileName->setEditText(QStringLiteral("*_yyyymmdd"));
+    Settle();
+    Save(&folders, QStringLiteral("%1-add-sub-folders-filled").arg(index++));
+    folders.hide();
 
     SaveMessageBox(&form, QMessageBox::Question, QString::fromStdString(Tr("Confirm")),
                    QString::fromStdString(Tr("Do you want to stop this conversion?")),

@@ -19,14 +19,17 @@
 #include <memory>
 
 #include "app/gui/form_main.h"
+#include "app/gui/form_select_folder.h"
 #include "app/gui/form_set_dest_path.h"
 #include "app/gui/qt_prompter.h"
 #include "app/main_window_state.h"
 #include "platform/folders.h"
 #include "platform/shell_open.h"
+#include "tests/app/gui/dialog_driving.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 #include "ui_form_main.h"
+#include "ui_form_select_folder.h"
 #include "ui_form_set_dest_path.h"
 
 namespace quillon {
@@ -69,6 +72,13 @@ void ConfirmDestination(const std::string& folder) {
     }
     dialog->ui().BitBtn3->click();
   });
+}
+
+// Confirms the add-sub-folders dialog as it stands (a dropped folder fills
+// in its source) when a folder is dropped.
+void ConfirmSubFolders(QObject* owner) {
+  testing::WhenDialogShown<TFormSelectFolder>(
+      owner, [](TFormSelectFolder* dialog) { dialog->ui().BitBtnOk->click(); });
 }
 
 void DropOnto(QWidget* target, const std::vector<std::string>& paths) {
@@ -184,6 +194,7 @@ class FormMainTest : public QObject {
     std::string d2 = s.File("folder/d2.doc.txt", "not matched by the masks");
     std::string out = s.files.File("out");
     ConfirmDestination(out);
+    ConfirmSubFolders(s.form.get());
     DropOnto(s.ui().ListViewManual->viewport(), {a, b, s.files.File("folder"), c});
     QCOMPARE(s.list().size(), size_t{4});
     QCOMPARE(RowDestination(s.list().row(0)), out);
@@ -210,6 +221,7 @@ class FormMainTest : public QObject {
     std::string good = s.File("good.rtf", Rtf("Still converted"));
     std::string gone = s.files.File("gone");
     std::filesystem::create_directories(gone);
+    ConfirmSubFolders(s.form.get());
     s.DropFiles({broken, gone, good});
     QCOMPARE(s.list().size(), size_t{3});
     std::filesystem::remove(gone);
@@ -302,6 +314,7 @@ class FormMainTest : public QObject {
     s.File("first/b.rtf", Rtf("first b"));
     s.File("second/c.rtf", Rtf("second c"));
     s.File("second/d.rtf", Rtf("second d"));
+    ConfirmSubFolders(s.form.get());
     DropOnto(s.ui().ListViewManual->viewport(), {s.files.File("first"), s.files.File("second")});
     QCOMPARE(s.list().size(), size_t{2});
 
@@ -332,6 +345,7 @@ class FormMainTest : public QObject {
     Session s;
     s.File("only/a.rtf", Rtf("a"));
     s.File("only/b.rtf", Rtf("b"));
+    ConfirmSubFolders(s.form.get());
     DropOnto(s.ui().ListViewManual->viewport(), {s.files.File("only")});
     QTimer::singleShot(0, s.form.get(),
                        [&s] { QTest::mouseClick(s.ui().ToolButtonCheck, Qt::LeftButton); });
