@@ -41,6 +41,15 @@ std::string FoldCase(const std::string& path) {
       .toStdString();
 }
 
+bool FolderReadable(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return false;
+  }
+  ::closedir(dir);
+  return true;
+}
+
 struct FolderEntries {
   std::vector<std::string> files;
   std::vector<std::string> folders;
@@ -268,12 +277,31 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
     wake_.wait(lock, [this, wanted] { return delivered_ >= wanted || Stopped(); });
   }
 
+  // Tells the watcher when its folder could be read at one listing and not
+  // at the next, or the other way round.
+  void NoteFolderState(const Parameters& parameters) {
+    bool readable = FolderReadable(parameters.folder);
+    if (readable == folder_readable_) {
+      return;
+    }
+    folder_readable_ = readable;
+    auto self = shared_from_this();
+    Post([self, readable] {
+      TFileSystemWatcher* sender = nullptr;
+      TFileDealMethod handler;
+      if (self->Current(sender, handler)) {
+        emit sender->folderReadable(readable);
+      }
+    });
+  }
+
   void Run() {
     Parameters parameters = CurrentParameters();
     std::unordered_set<std::string> previous;
     for (const std::string& path : Listing(parameters)) {
       previous.insert(FoldCase(path));
     }
+    NoteFolderState(parameters);
     auto self = shared_from_this();
     Post([self] {
       TFileSystemWatcher* sender = nullptr;
@@ -290,6 +318,7 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
       listing_began = Clock::now();
       parameters = CurrentParameters();
       std::vector<std::string> listing = Listing(parameters);
+      NoteFolderState(parameters);
       std::unordered_set<std::string> now;
       now.reserve(listing.size());
       for (const std::string& path : listing) {
@@ -316,6 +345,7 @@ class TShellChangeThread : public std::enable_shared_from_this<TShellChangeThrea
   std::uint64_t delivered_ = 0;
 
   // Worker thread only.
+  bool folder_readable_ = true;
   std::string compiled_text_;
   bool compiled_ = false;
   std::vector<std::optional<FileMask>> compiled_masks_;

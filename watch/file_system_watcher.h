@@ -105,6 +105,10 @@ class TFileSystemWatcher : public QObject {
  signals:
   // The current worker has taken its first listing.
   void ready();
+  // The watched folder could not be read at a listing (false: it was
+  // deleted, renamed or made unreadable) or can be read again (true). Told
+  // on each change only; a folder that is there at the start says nothing.
+  void folderReadable(bool readable);
 
  private:
   friend class TShellChangeThread;

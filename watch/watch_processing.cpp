@@ -118,10 +118,30 @@ bool WatchProcessor::StartWatchEntry(int row) {
   watcher->SetInterval(watch_interval_);
   std::uint64_t id = entry.id;
   connect(watcher.get(), &TFileSystemWatcher::ready, this, [this, id] { emit watchReady(id); });
+  connect(watcher.get(), &TFileSystemWatcher::folderReadable, this,
+          [this, id](bool readable) { FolderStateChanged(id, readable); });
   TFileSystemWatcher* started = watcher.get();
   list_.AttachWatcher(row, std::move(watcher));
   started->SetActived(true);
   return true;
+}
+
+// A watched folder that goes away is not an end of watching: the entry
+// keeps watching and converts what appears once the folder is back.
+void WatchProcessor::FolderStateChanged(std::uint64_t entry_id, bool readable) {
+  int row = list_.RowOfId(entry_id);
+  if (row < 0) {
+    return;
+  }
+  const std::string& folder = list_.entry(row).source_path;
+  if (readable) {
+    log_.AddLogLine(TrFormat("%s        The watched folder \"%s\" can be read again",
+                             {log_.TimeText(), folder}));
+    log_.WriteLogFiles();
+  } else {
+    log_.ReportError(
+        TrFormat("Error, the watched folder \"%s\" is gone or can not be read", {folder}));
+  }
 }
 
 void WatchProcessor::StopWatch(const std::vector<int>& rows) {

@@ -126,6 +126,7 @@ class WatchProcessor : public QObject {
   bool WaitWhileLocked(const std::string& path);
   int FormatPosition(const std::string& format_text) const;
   void FinishConversion(std::uint64_t entry_id);
+  void FolderStateChanged(std::uint64_t entry_id, bool readable);
 
   WatchListModel& list_;
   const DestinationFormatTable& formats_;

@@ -109,11 +109,35 @@ TEST_F(WatcherTest, AFolderThatGoesAwayAndComesBackReportsItsFilesAgain) {
   std::string away = dir_.path() + "-away";
   WriteFile(dir_.File("a.doc"), "x");
   Start("*.doc", false);
+  std::vector<bool> readable;
+  QObject::connect(watcher_.get(), &TFileSystemWatcher::folderReadable,
+                   [&readable](bool now) { readable.push_back(now); });
   ASSERT_EQ(::rename(dir_.path().c_str(), away.c_str()), 0);
   RunEventsFor(3 * kInterval);
   EXPECT_TRUE(events_.empty());
+  EXPECT_EQ(readable, std::vector<bool>{false});  // told once, not at every listing
   ASSERT_EQ(::rename(away.c_str(), dir_.path().c_str()), 0);
   ExpectEvents({dir_.File("a.doc")});
+  EXPECT_EQ(readable, (std::vector<bool>{false, true}));
+}
+
+TEST_F(WatcherTest, AFolderMissingAtTheStartIsToldAtTheFirstListing) {
+  watcher_ = std::make_unique<TFileSystemWatcher>();
+  std::vector<bool> readable;
+  QObject::connect(watcher_.get(), &TFileSystemWatcher::folderReadable,
+                   [&readable](bool now) { readable.push_back(now); });
+  watcher_->SetWatchedDir(dir_.File("not-yet"));
+  watcher_->SetFileFilters("*.doc");
+  watcher_->SetInterval(kInterval);
+  watcher_->SetOnChange([this](TFileSystemWatcher*, TFileOperation, const std::string& name,
+                               const std::string&) { events_.push_back(name); });
+  watcher_->SetActived(true);
+  ASSERT_TRUE(RunEventsUntil([this] { return watcher_->Ready(); }, 5s));
+  RunEventsFor(2 * kInterval);
+  EXPECT_EQ(readable, std::vector<bool>{false});
+  WriteFile(dir_.File("not-yet/a.doc"), "x");
+  ExpectEvents({dir_.File("not-yet/a.doc")});
+  EXPECT_EQ(readable, (std::vector<bool>{false, true}));
 }
 
 TEST_F(WatcherTest, NothingArrivesAfterTheStopRequest) {
