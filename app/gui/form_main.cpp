@@ -102,6 +102,7 @@ TFormMain::TFormMain(MainWindowState& state, QWidget* parent)
   // The other windows that live as long as this one.
   select_folder_ = new TFormSelectFolder(this);
   set_dest_path_ = new TFormSetDestPath(this);
+  SetUpWatchPage();
 
   ConnectCommands();
   SetButtonIcons();
@@ -119,6 +120,7 @@ TFormMain::~TFormMain() {
 
 void TFormMain::FormCreate() {
   SetUpMainWindow(state_);
+  ConnectWatchProcessing();
   // Any start parameter hides the window at first; without a notification
   // area icon to bring it back, a window that cannot be reached would be
   // worse, so only an automation start stays hidden.
@@ -148,6 +150,7 @@ void TFormMain::showEvent(QShowEvent* event) {
   // The tool bars fit their buttons.
   ui_->ToolBarManual->adjustSize();
   ui_->ToolBarWatch->adjustSize();
+  FillWatchDialogLists();
 }
 
 // ---- Set-up steps of the window -------------------------------------------
@@ -209,8 +212,8 @@ void TFormMain::ShowLoadedSettings() {
     ui_->ComboBoxTextDelimited->setCurrentIndex(state_.settings->text_delimited_index());
   }
   SyncOptionChecks();
-  // The watch list decides the start page once it is shown on its page.
-  ui_->PageControl1->setCurrentWidget(ui_->TabSheetManual);
+  ui_->PageControl1->setCurrentWidget(state_.watch_list.empty() ? ui_->TabSheetManual
+                                                                : ui_->TabSheetWatch);
   PageChanged();
 }
 
@@ -438,35 +441,37 @@ void TFormMain::ToolButtonDeleteClick() {
   ShowCountLine();
 }
 
-// The Edit menu acts on the list of the visible page. The watch page's list
-// answers these once its model is in place.
+// The Edit menu acts on the list of the visible page.
 void TFormMain::Select2Click() {
-  if (ManualPageVisible()) {
-    ToolButtonCheckClick();
-  }
+  ManualPageVisible() ? ToolButtonCheckClick() : ToolButtonWatchCheckClick();
 }
 
 void TFormMain::Unselect1Click() {
-  if (ManualPageVisible()) {
-    ToolButtonUncheckClick();
-  }
+  ManualPageVisible() ? ToolButtonUncheckClick() : ToolButtonWatchUncheckClick();
 }
 
 void TFormMain::Clear1Click() {
-  if (ManualPageVisible()) {
-    ToolButtonDeleteClick();
-  }
+  ManualPageVisible() ? ToolButtonDeleteClick() : ToolButtonWatchClearClick();
 }
 
 void TFormMain::SelectAll1Click() {
   if (ManualPageVisible()) {
     ActOnManualList([this] { state_.manual_list.SelectAll(); }, false);
+  } else {
+    ui_->ListViewWatcher->selectAll();
   }
 }
 
 void TFormMain::InvertSelection1Click() {
   if (ManualPageVisible()) {
     ActOnManualList([this] { state_.manual_list.InvertSelection(); }, false);
+  } else {
+    QAbstractItemModel* model = ui_->ListViewWatcher->model();
+    if (model->rowCount() > 0) {
+      QItemSelection all(model->index(0, 0),
+                         model->index(model->rowCount() - 1, model->columnCount() - 1));
+      ui_->ListViewWatcher->selectionModel()->select(all, QItemSelectionModel::Toggle);
+    }
   }
 }
 

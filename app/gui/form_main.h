@@ -38,6 +38,7 @@ namespace quillon {
 class FileListModel;
 class TFormSelectFolder;
 class TFormSetDestPath;
+class TFormSetWatch;
 
 // The filter of the "Add Files" file dialog.
 inline constexpr const char* kAddFilesFilter =
@@ -53,7 +54,8 @@ inline constexpr const char* kProductHomePage = "https://quillon.example.org/hel
 class TFormMain : public QMainWindow,
                   public MainWindowView,
                   public BatchObserver,
-                  public LogsObserver {
+                  public LogsObserver,
+                  public WatchObserver {
   Q_OBJECT
 
  public:
@@ -73,6 +75,7 @@ class TFormMain : public QMainWindow,
   BatchDriver& driver() { return driver_; }
   TFormSelectFolder& select_folder() { return *select_folder_; }
   TFormSetDestPath& set_dest_path() { return *set_dest_path_; }
+  TFormSetWatch& set_watch() { return *set_watch_; }
   bool batch_running() const { return batch_running_; }
   // The texts of the two panels of the status bar of the manual page.
   QString CountLineText() const;
@@ -104,6 +107,16 @@ class TFormMain : public QMainWindow,
   void ComboBoxDestFormatClick(int index);
   void ComboBoxTextDelimitedClick(int index);
   void ListViewManualColumnClick(int column);
+
+  // The "Folder Watcher" page. Add Watch and Edit Watch open the watch
+  // dialog and return; its confirmation finishes the command.
+  void ToolButtonAddWatchClick();
+  void ToolButtonEditWatchClick();
+  void ToolButtonWatchCheckClick();
+  void ToolButtonWatchUncheckClick();
+  void ToolButtonWatchClearClick();
+  void ToolButtonStartWatchClick();
+  void ToolButtonStopWatchClick();
 
   // MainWindowView
   void TranslateTexts() override;
@@ -151,6 +164,13 @@ class TFormMain : public QMainWindow,
   void OpenSideFile(const std::string& name);
   void EnableListCommands(bool enabled);
   void SyncOptionChecks();
+  // The watch page.
+  void SetUpWatchPage();
+  void ConnectWatchProcessing();
+  std::vector<int> SelectedWatchRows() const;
+  void SaveWatchListNow();
+  void FillWatchDialogLists();
+  void OpenWatchDialog(const std::string& caption, std::function<void()> confirmed);
 
   MainWindowState& state_;
   std::unique_ptr<Ui::TFormMain> ui_;
@@ -159,6 +179,9 @@ class TFormMain : public QMainWindow,
   FileListModel* manual_model_ = nullptr;
   TFormSelectFolder* select_folder_ = nullptr;
   TFormSetDestPath* set_dest_path_ = nullptr;
+  TFormSetWatch* set_watch_ = nullptr;
+  // What the open watch dialog's OK does.
+  std::function<void()> watch_dialog_confirmed_;
   QLabel* count_panel_ = nullptr;
   QLabel* progress_panel_ = nullptr;
   QLabel* watch_count_panel_ = nullptr;

@@ -22,6 +22,7 @@
 #include "app/gui/form_main.h"
 #include "app/gui/form_select_folder.h"
 #include "app/gui/form_set_dest_path.h"
+#include "app/gui/form_set_watch.h"
 #include "app/gui/qt_prompter.h"
 #include "app/main_window_state.h"
 #include "jobs/destination_naming.h"
@@ -29,6 +30,7 @@
 #include "ui_form_main.h"
 #include "ui_form_select_folder.h"
 #include "ui_form_set_dest_path.h"
+#include "ui_form_set_watch.h"
 #include "util/file_list.h"
 #include "util/translate.h"
 
@@ -115,9 +117,46 @@ int main(int argc, char** argv) {
     Settle();
     Save(&form, "01-main-manual-page");
 
+    // The watch page with one running entry; the third row only shows how
+    // a conversion reads in the status column.
+    WatchListModel& watches = state.watch_list;
+    watches.AddWatchRow(true, root + "reports", "/home/user/converted", "*.doc;*.docx", "draft",
+                        "Yes", "2=Text only(*.txt)");
+    watches.AddWatchRow(false, "/srv/incoming/letters", "Same File Path", "*.rtf", "", "No",
+                        "7=Unicode Text(*.txt)");
+    watches.AddWatchRow(true, root + "web", "[With Same File Tree]/home/user/web-text",
+                        "*.htm;*.html", "", "Yes", "4=Ms-Dos Text(*.txt)");
+    state.watch_processing->StartWatchEntry(0);
+    watches.SetState(2, WatchState::kConverting, root + "web/notes.html");
+    state.logs.SetVisibleView(LogView::kWatch);
+    state.logs.AddLogLine("09:20:11        successfully convert " + root +
+                          "reports/minutes.doc to /home/user/converted/minutes.txt");
     form.ui().PageControl1->setCurrentWidget(form.ui().TabSheetWatch);
+    form.ui().ListViewWatcher->selectionModel()->setCurrentIndex(
+        watches.index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     Settle();
     Save(&form, "02-main-folder-watcher-page");
+
+    TFormSetWatch& watch_dialog = form.set_watch();
+    QCursor::setPos(0, 0);
+    watch_dialog.SetCaption("Add Watch");
+    watch_dialog.show();
+    Settle();
+    Save(&watch_dialog, "02a-set-watch");
+    watch_dialog.SetCaption("Edit Watch");
+    watch_dialog.SetSourcePath(root + "reports");
+    watch_dialog.SetMasks("*.doc;*.docx");
+    watch_dialog.SetExcludeWords("draft;old");
+    watch_dialog.SetSubFolderText("Yes");
+    watch_dialog.SelectFormat("7=Unicode Text(*.txt)");
+    watch_dialog.SetDestinationText(
+        "[With Same File Tree]/home/user/converted[Specified File]mmddyy*");
+    QEvent enter_watch(QEvent::Enter);
+    QApplication::sendEvent(watch_dialog.ui().GroupBoxDestFile, &enter_watch);
+    Settle();
+    Save(&watch_dialog, "02b-set-watch-edit-help");
+    watch_dialog.hide();
+    watches.SetState(2, WatchState::kIdle);
     form.ui().PageControl1->setCurrentWidget(form.ui().TabSheetManual);
 
     int index = 3;
