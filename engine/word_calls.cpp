@@ -104,6 +104,10 @@ void SetDialogWatchHooks(DialogWatchStart start, DialogWatchStop stop) {
   Hooks() = DialogWatchHooks{std::move(start), std::move(stop)};
 }
 
+bool DialogWatchInstalled() {
+  return static_cast<bool>(Hooks().start);
+}
+
 ObjectPtr OpenDocument(Object& application, const std::string& path, bool read_only,
                        const std::string& password, bool recover_any_type) {
   SetWordAlerts(application, false);

@@ -58,6 +58,8 @@ struct DialogWatchRequest {
 using DialogWatchStart = std::function<void(const DialogWatchRequest&)>;
 using DialogWatchStop = std::function<void()>;
 void SetDialogWatchHooks(DialogWatchStart start, DialogWatchStop stop);
+// True while a start hook is installed: documents open under a watch.
+bool DialogWatchInstalled();
 
 // Alerts off (errors ignored), start the dialog watcher, "Documents" then
 // "Open" with named FileName, ReadOnly, PasswordDocument and, only when

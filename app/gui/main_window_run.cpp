@@ -5,6 +5,7 @@
 #include "app/gui/form_main.h"
 #include "app/gui/qt_prompter.h"
 #include "app/main_window_state.h"
+#include "dialogwatch/engine_dialog_watch.h"
 #include "platform/folders.h"
 #include "util/translate.h"
 
@@ -19,6 +20,10 @@ int RunMainWindow(int& argc, char** argv, const std::vector<std::string>& args) 
   SetPrompter(&prompter);
   int exit_code = 0;
   {
+    // Answers the word processor's dialogs while documents open, as in the
+    // other starts; outlives the shut-down, which may still talk to the
+    // word processor.
+    dialogwatch::EngineDialogWatch dialog_watch;
     MainWindowState state(args);
     TFormMain form(state);
     form.FormCreate();
