@@ -142,8 +142,14 @@ void SetApplicationKind(MainWindowState& state) {
   }
 }
 
-// [14] Language selection builds its menu from ResourceFolder() + "locale".
-void BuildLanguageMenu(MainWindowState& /*state*/) {}
+// [14] One entry per catalog folder beside the program, the check mark on
+// the language the program started in.
+void BuildLanguageMenu(MainWindowState& state) {
+  state.language_menu.Build(ResourceFolder() + "locale", StartUpLanguageCode());
+  if (state.view != nullptr) {
+    state.view->ShowLanguageMenu();
+  }
+}
 
 // [15] The main window also puts the list texts into its format list here.
 void FillDestinationFormats(MainWindowState& state) {
@@ -164,6 +170,9 @@ void LoadSettingsStep(MainWindowState& state) {
   state.settings = std::make_unique<Settings>(folder + "set.ini", &state.logs);
   SettingsHooks hooks;
   hooks.start_all_watches = [&state] { state.watch_processing->StartWatch(); };
+  hooks.apply_language = [&state](const std::string& code) {
+    SwitchInterfaceLanguage(state, code);
+  };
   state.settings->SetHooks(std::move(hooks));
   std::vector<std::string> codes;
   for (const DestinationFormat& format : state.destination_formats.Entries()) {
@@ -214,7 +223,13 @@ void EnableTimerOrMinimiseHandling(MainWindowState& state) {
 // ---- Shut-down steps ----------------------------------------------------
 
 // [1] Language selection stores the checked language here.
-void StoreInterfaceLanguage(MainWindowState& /*state*/) {}
+// [1] The checked entry of the language menu goes back to "set.ini"; with
+// no entry checked the stored choice stays.
+void StoreInterfaceLanguage(MainWindowState& state) {
+  if (state.settings) {
+    state.settings->ApplyLanguage(state.language_menu.CurrentCode());
+  }
+}
 
 // [2] Saved before the watchers stop.
 void SaveWatchListStep(MainWindowState& state) {
@@ -332,6 +347,18 @@ void SetUpMainWindow(MainWindowState& state) {
   step(16, LoadSettingsStep);
   step(17, SaveSelectedDestinationFormat);
   step(18, EnableTimerOrMinimiseHandling);
+}
+
+void SwitchInterfaceLanguage(MainWindowState& state, const std::string& code) {
+  if (code.empty()) {
+    return;
+  }
+  state.language_menu.Check(code);
+  SetInterfaceLanguage(code);
+  state.language_menu.RefreshCaptions();
+  if (state.view != nullptr) {
+    state.view->RetranslateTexts();
+  }
 }
 
 void Timer1Timer(MainWindowState& state) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/command_line_run.h"
+#include "app/language_menu.h"
 #include "app/run_mode.h"
 #include "app/settings.h"
 #include "engine/conversion_options.h"
@@ -57,9 +58,13 @@ class MainWindowView {
   virtual void InstallDropHandling() {}      // [10]
   virtual void ShowCaption() {}              // [11] MainWindowState::caption
   virtual void ShowOptionPanels() {}         // [12] filters, panels for ApplicationKind
+  virtual void ShowLanguageMenu() {}         // [14] MainWindowState::language_menu
   virtual void ShowDestinationFormats() {}   // [15] the format list
   virtual void ShowLoadedSettings() {}       // [16] check marks, choices, start page
   virtual void InstallMinimiseHandling() {}  // [18] outside a command-line run
+  // After a switch of the interface language: every text again from its
+  // English original, the caption kept as it is.
+  virtual void RetranslateTexts() {}
 };
 
 struct MainWindowState {
@@ -86,6 +91,7 @@ struct MainWindowState {
   WatchListModel watch_list;                   // [9] from "watcher.ini"
   std::string caption;                         // [11]
   std::string application_kind;                // [12]
+  LanguageMenu language_menu;                  // [14] "Change GUI Language"
   DestinationFormatTable destination_formats;  // [15]
   std::unique_ptr<Settings> settings;          // [16] set.ini; null in an automation start
   // The manual list; a command-line run puts its one row here.
@@ -103,6 +109,11 @@ struct MainWindowState {
 // The set-up sequence of the main window. In a command-line run it waits
 // (without a time limit) for the command-line lock before it goes on.
 void SetUpMainWindow(MainWindowState& state);
+
+// Switches the interface language to `code` (the settings' hook for
+// "Language"): moves the menu's check mark when an entry has the code,
+// switches the catalog and translates the window again.
+void SwitchInterfaceLanguage(MainWindowState& state, const std::string& code);
 
 // The command-line run, once, as soon as the event loop runs.
 void Timer1Timer(MainWindowState& state);

@@ -164,7 +164,7 @@ void FileList::Changed() {
 
 std::string SubFolderText(bool sub_folders, const std::string& mask_text,
                           const std::string& exclude_words) {
-  std::string text = Tr(sub_folders ? "Convert" : "No Convert");
+  std::string text = sub_folders ? Tr("Convert") : Tr("No Convert");
   text += "(" + mask_text + ")";
   if (!exclude_words.empty()) {
     text += std::string(kWordsStart) + exclude_words + std::string(kWordsEnd);

@@ -30,6 +30,12 @@ std::string InterfaceLanguage();
 // Translates one English text through the current catalog.
 std::string Tr(std::string_view english);
 
+// Marks a text kept in a table for the catalogs; it is passed through Tr
+// where it is shown.
+constexpr const char* TrNoop(const char* english) {
+  return english;
+}
+
 // One argument of FormatText: text for "%s", integer for "%d".
 using FormatArg = std::variant<std::string, std::int64_t>;
 

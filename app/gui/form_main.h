@@ -107,6 +107,8 @@ class TFormMain : public QMainWindow,
   void ComboBoxDestFormatClick(int index);
   void ComboBoxTextDelimitedClick(int index);
   void ListViewManualColumnClick(int column);
+  // Every entry of "Change GUI Language": applies and stores its code.
+  void English1Click(const std::string& code);
 
   // The "Folder Watcher" page. Add Watch and Edit Watch open the watch
   // dialog and return; its confirmation finishes the command.
@@ -126,6 +128,8 @@ class TFormMain : public QMainWindow,
   void ShowDestinationFormats() override;
   void ShowLoadedSettings() override;
   void InstallMinimiseHandling() override;
+  void ShowLanguageMenu() override;
+  void RetranslateTexts() override;
 
   // BatchObserver
   void ProgressRange(int maximum) override;

@@ -25,6 +25,7 @@
 #include "app/gui/form_set_watch.h"
 #include "app/gui/qt_prompter.h"
 #include "app/main_window_state.h"
+#include "app/settings.h"
 #include "jobs/destination_naming.h"
 #include "platform/folders.h"
 #include "ui_form_main.h"
@@ -212,6 +213,19 @@ int main(int argc, char** argv) {
                                                     "web/broken.docx! Error Reason is The file is "
                                                     "damaged."})),
                    QMessageBox::Ok, QStringLiteral("%1-convert-errors").arg(index++));
+
+    // The window and the destination dialog in the other languages, to see
+    // that the longer texts fit.
+    for (const char* code : {"de", "fr"}) {
+      state.settings->ApplyLanguage(code);
+      Settle();
+      Save(&form, QStringLiteral("%1-main-manual-page-%2").arg(index++).arg(code));
+      dialog.show();
+      Settle();
+      Save(&dialog, QStringLiteral("%1-set-destination-file-path-%2").arg(index++).arg(code));
+      dialog.hide();
+    }
+    state.settings->ApplyLanguage("en");
 
     form.close();
     form.FormDestroy();
