@@ -13,6 +13,7 @@
 #include "engine/word_connection.h"
 #include "platform/folders.h"
 #include "platform/prompter.h"
+#include "support/auto_run.h"
 #include "util/command_line.h"
 #include "util/translate.h"
 
@@ -170,6 +171,19 @@ void LoadSettingsStep(MainWindowState& state) {
   state.settings = std::make_unique<Settings>(folder + "set.ini", &state.logs);
   SettingsHooks hooks;
   hooks.start_all_watches = [&state] { state.watch_processing->StartWatch(); };
+  // A failure to write the auto-start entry is shown when the user asked
+  // for it; during the start the settings load swallows it.
+  hooks.apply_auto_run = [&state](bool on) {
+    try {
+      ApplyAutoRunEntry(on, ProgramPath());
+    } catch (const AutoRunError& e) {
+      if (std::find(state.completed_steps.begin(), state.completed_steps.end(), 16) ==
+          state.completed_steps.end()) {
+        throw;
+      }
+      CurrentPrompter().Error(e.what());
+    }
+  };
   hooks.apply_language = [&state](const std::string& code) {
     SwitchInterfaceLanguage(state, code);
   };

@@ -70,6 +70,12 @@ std::string ProgramFolder() {
   return folder;
 }
 
+std::string ProgramPath() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.string();
+}
+
 std::string ResourceFolder() {
   std::string program = ProgramFolder();
   fs::path installed = fs::path(program + "../share/quillon").lexically_normal();

@@ -24,6 +24,9 @@ namespace quillon {
 // The folder of the running program file (/proc/self/exe).
 std::string ProgramFolder();
 
+// The full path of the running program file, as the system reports it.
+std::string ProgramPath();
+
 // The folder of the read-only side files.
 std::string ResourceFolder();
 

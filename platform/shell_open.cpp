@@ -41,14 +41,19 @@ std::string ShellOpenerProgram() {
 }
 
 bool OpenWithShell(const std::string& target, std::chrono::milliseconds limit) {
+  return StartWithTimeLimit(ShellOpenerProgram(), target, limit, true);
+}
+
+bool StartWithTimeLimit(const std::string& opener, const std::string& target,
+                        std::chrono::milliseconds limit, bool report_failure) {
   // Owned by the application; it deletes itself once the opener has ended.
   auto* process = new QProcess(QCoreApplication::instance());
   process->setProcessChannelMode(QProcess::ForwardedChannels);
   process->setInputChannelMode(QProcess::ForwardedInputChannel);
-  QString program = QString::fromStdString(ShellOpenerProgram());
+  QString program = QString::fromStdString(opener);
   QObject::connect(process, &QProcess::finished, process,
-                   [process, target](int exit_code, QProcess::ExitStatus status) {
-                     if (status == QProcess::NormalExit && exit_code != 0) {
+                   [process, target, report_failure](int exit_code, QProcess::ExitStatus status) {
+                     if (report_failure && status == QProcess::NormalExit && exit_code != 0) {
                        ReportOpenFailure(TrFormat("can not open %s (exit code %d)",
                                                   {target, static_cast<std::int64_t>(exit_code)}));
                      }
@@ -63,7 +68,9 @@ bool OpenWithShell(const std::string& target, std::chrono::milliseconds limit) {
   });
   process->start(program, {QString::fromStdString(target)});
   if (!process->waitForStarted(static_cast<int>(limit.count()))) {
-    ReportOpenFailure(process->errorString().toStdString());
+    if (report_failure) {
+      ReportOpenFailure(process->errorString().toStdString());
+    }
     delete process;
     return false;
   }

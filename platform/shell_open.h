@@ -27,6 +27,12 @@ inline constexpr std::chrono::milliseconds kShellOpenTimeLimit{10000};
 bool OpenWithShell(const std::string& target,
                    std::chrono::milliseconds limit = kShellOpenTimeLimit);
 
+// Starts `program` with the single argument `target` under the time limit
+// and returns at once; when `report_failure`, a failure to start or an exit
+// code other than 0 is reported as OpenWithShell reports it.
+bool StartWithTimeLimit(const std::string& program, const std::string& target,
+                        std::chrono::milliseconds limit, bool report_failure);
+
 // The program used as the opener; "xdg-open" unless replaced (tests put a
 // recording script here). Empty restores the default.
 void SetShellOpenerProgram(const std::string& program);

@@ -105,6 +105,7 @@ TFormMain::TFormMain(MainWindowState& state, QWidget* parent)
   SetUpWatchPage();
 
   ConnectCommands();
+  ConnectSupportCommands();
   SetButtonIcons();
   qApp->installEventFilter(this);
 }

@@ -107,6 +107,8 @@ class TFormMain : public QMainWindow,
   void ComboBoxDestFormatClick(int index);
   void ComboBoxTextDelimitedClick(int index);
   void ListViewManualColumnClick(int column);
+  // "Send Conversion Errors" on either page: the e-mail to the support team.
+  void ToolButtonSendErrorEmailClick();
   // Every entry of "Change GUI Language": applies and stores its code.
   void English1Click(const std::string& code);
 
@@ -151,6 +153,7 @@ class TFormMain : public QMainWindow,
 
  private:
   void ConnectCommands();
+  void ConnectSupportCommands();
   void SetButtonIcons();
   void ShowCountLine();
   bool ManualPageVisible() const;
