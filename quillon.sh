@@ -24,7 +24,7 @@ packages=(
   libwps-dev libshp-dev
   libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth shared-mime-info xdg-utils fonts-dejavu-core x11-utils desktop-file-utils
+  xvfb xauth shared-mime-info xdg-utils fonts-dejavu-core x11-utils desktop-file-utils trayer
   libatspi2.0-dev at-spi2-core dbus-daemon
 )
 bench_packages=(antiword catdoc unrtf pandoc docx2txt html2text hyperfine)

@@ -122,10 +122,14 @@ TFormMain::~TFormMain() {
 void TFormMain::FormCreate() {
   SetUpMainWindow(state_);
   ConnectWatchProcessing();
-  // Any start parameter hides the window at first; without a notification
-  // area icon to bring it back, a window that cannot be reached would be
-  // worse, so only an automation start stays hidden.
-  show_at_start_ = state_.run_mode != RunMode::kAutomation;
+  CreateTrayIcon();
+  // Any start parameter hides the window at first, and so does "Minimized
+  // as a TrayIcon when run"; but a window hidden without a tray icon to
+  // bring it back could not be reached, so then only an automation start
+  // stays hidden.
+  bool hide_wanted =
+      !state_.arguments.empty() || (state_.settings && state_.settings->minimized_tray());
+  show_at_start_ = state_.run_mode != RunMode::kAutomation && !(hide_wanted && TrayAvailable());
   resize(927, 629);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
@@ -217,10 +221,6 @@ void TFormMain::ShowLoadedSettings() {
                                                                 : ui_->TabSheetWatch);
   PageChanged();
 }
-
-// Hiding the window when the application is minimised needs the tray icon,
-// which brings it back; without one the window stays on the task bar.
-void TFormMain::InstallMinimiseHandling() {}
 
 void TFormMain::SyncOptionChecks() {
   if (!state_.settings) {

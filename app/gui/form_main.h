@@ -15,6 +15,7 @@
 //
 // Thread: main thread only; needs a QApplication.
 
+#include <QIcon>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -27,6 +28,9 @@
 #include "support/logs.h"
 
 class QLabel;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
 class QTreeView;
 
 namespace Ui {
@@ -107,6 +111,17 @@ class TFormMain : public QMainWindow,
   void ComboBoxDestFormatClick(int index);
   void ComboBoxTextDelimitedClick(int index);
   void ListViewManualColumnClick(int column);
+  // The tray icon and its menu.
+  void Restore1Click();
+  void Minimize1Click();
+  void Exit2Click();
+  // The watch processing's hint for the tray icon ("converting <path>, ..."
+  // animates the icon, "watching, ..." stops it) and its still image.
+  void TrayHintChanged(const std::string& hint) override;
+  void TrayImageChanged(int index) override;
+  QSystemTrayIcon* tray_icon() const { return tray_; }
+  bool TrayAnimating() const;
+  QString TrayHint() const;
   // "Send Conversion Errors" on either page: the e-mail to the support team.
   void ToolButtonSendErrorEmailClick();
   // Every entry of "Change GUI Language": applies and stores its code.
@@ -150,10 +165,13 @@ class TFormMain : public QMainWindow,
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void ConnectCommands();
   void ConnectSupportCommands();
+  void CreateTrayIcon();
+  bool TrayAvailable() const;
   void SetButtonIcons();
   void ShowCountLine();
   bool ManualPageVisible() const;
@@ -199,6 +217,13 @@ class TFormMain : public QMainWindow,
   bool syncing_selection_ = false;
   bool show_at_start_ = true;
   bool destroyed_ = false;
+  QSystemTrayIcon* tray_ = nullptr;
+  QMenu* tray_menu_ = nullptr;
+  QTimer* animation_timer_ = nullptr;
+  QIcon still_icon_;
+  std::vector<QIcon> animation_;
+  int animation_frame_ = 0;
+  bool minimise_to_tray_ = false;
 };
 
 }  // namespace quillon
