@@ -22,6 +22,7 @@ trap 'rm -rf "$work"' EXIT
 
 (cd "$source_dir" &&
   find app util jobs watch support platform engine automation dialogwatch wordcnv docengine \
+    fileio charset \
     \( -name '*.cpp' -o -name '*.h' \) -not -path 'app/gui/tools/*' | LC_ALL=C sort) >"$work/files"
 find "$build" -path '*_autogen/include/ui_*.h' | LC_ALL=C sort >"$work/forms"
 if [ ! -s "$work/forms" ]; then

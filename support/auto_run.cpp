@@ -1,15 +1,9 @@
 #include "support/auto_run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
+#include "fileio/files.h"
 #include "util/translate.h"
 
 namespace quillon {
@@ -57,20 +51,6 @@ std::string ExecArgument(const std::string& path) {
   return out;
 }
 
-void WriteAll(int fd, const std::string& text, const std::string& path) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      throw AutoRunError(TrFormat("Failed to set data for '%s'", {path}));
-    }
-    done += static_cast<size_t>(n);
-  }
-}
-
 }  // namespace
 
 std::string AutoRunEntryPath() {
@@ -100,31 +80,12 @@ void ApplyAutoRunEntry(bool on, const std::string& program) {
     return;
   }
   std::string text = AutoRunEntryText(program);
-  std::string folder = path.substr(0, path.rfind('/'));
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec || !std::filesystem::is_directory(folder)) {
+  std::string folder = fileio::FolderOf(path);
+  std::string error;
+  if (!fileio::MakeFolders(folder, error)) {
     throw AutoRunError(TrFormat("Failed to create key %s", {folder}));
   }
-  // Whole or not at all: a temporary file beside the entry, renamed over it.
-  std::string temp = folder + "/.Quillon.desktop.XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    throw AutoRunError(TrFormat("Failed to set data for '%s'", {path}));
-  }
-  try {
-    ::fchmod(fd, 0644);
-    WriteAll(fd, text, path);
-    if (::fsync(fd) != 0) {
-      throw AutoRunError(TrFormat("Failed to set data for '%s'", {path}));
-    }
-  } catch (...) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw;
-  }
-  if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
+  if (!fileio::WriteFileWhole(path, text, error, 0644)) {
     throw AutoRunError(TrFormat("Failed to set data for '%s'", {path}));
   }
 }
