@@ -66,6 +66,14 @@ void TFormMain::RetranslateTexts() {
     ui_->ComboBoxTextDelimited->setCurrentIndex(delimited);
   }
   ShowCountLine();
+  // The watch list's captions and status words are looked up when shown.
+  WatchListModel& watches = state_.watch_list;
+  int columns = watches.columnCount();
+  emit watches.headerDataChanged(Qt::Horizontal, 0, columns - 1);
+  if (watches.rowCount() > 0) {
+    emit watches.dataChanged(watches.index(0, 0),
+                             watches.index(watches.rowCount() - 1, columns - 1));
+  }
 }
 
 }  // namespace quillon
