@@ -26,6 +26,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth shared-mime-info xdg-utils fonts-dejavu-core x11-utils desktop-file-utils trayer
   libatspi2.0-dev at-spi2-core dbus-daemon
+  groff-base
 )
 bench_packages=(antiword catdoc unrtf pandoc docx2txt html2text hyperfine)
 fuzz_packages=(clang libclang-rt-14-dev)

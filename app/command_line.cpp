@@ -14,11 +14,17 @@ bool StartsWith(const std::string& text, const char* prefix) {
   return text.rfind(prefix, 0) == 0;
 }
 
-// "/x" is a mistyped option, not the mask "x" in the root folder: taken as a
-// source, it would convert (and maybe delete) files the user never named.
-// Only an existing path of that form is a source.
+// "/x" is a mistyped option, not the mask "x" in the root folder, and "-x"
+// or "--verbose" is one too, not the "*.doc" files of the current folder
+// (a name part without "." means "*.doc"): taken as a source, either would
+// convert (and maybe delete) files the user never named. Only an existing
+// path of that form is a source.
 bool IsUnknownOption(const std::string& arg) {
-  if (arg.size() < 2 || arg.front() != '/' || arg.find('/', 1) != std::string::npos) {
+  if (arg.size() < 2) {
+    return false;
+  }
+  bool slash_option = arg.front() == '/' && arg.find('/', 1) == std::string::npos;
+  if (!slash_option && arg.front() != '-') {
     return false;
   }
   struct stat info {};
@@ -72,6 +78,7 @@ CommandLineRequest ParseCommandLine(const std::vector<std::string>& args,
   request.exclude_file_given = false;
   request.sub_folders = false;
   request.show_help = false;
+  request.report_path.clear();
   request.errors.clear();
   // No source argument: the empty path, which the list refuses as missing.
   request.source_folder.clear();
@@ -143,6 +150,13 @@ CommandLineRequest ParseCommandLine(const std::vector<std::string>& args,
       request.options.page_range_from_to = true;
     } else if (lower == "/?") {
       request.show_help = true;
+    } else if (StartsWith(lower, "--report=")) {
+      request.report_path = value_after(9);
+      if (request.report_path.empty()) {
+        request.errors.push_back(
+            TrFormat("Error, %s must be followed by a file name!", {std::string("--report=")}));
+        return request;
+      }
     } else if (arg == "/min" || arg == "-Embedding") {
       // Start modes, counted out of the conversion parameters as well.
     } else if (IsUnknownOption(arg)) {

@@ -14,14 +14,18 @@
 //   /p:pw     open password            /sr:n  the n-th sheet
 //   /prf:n    first page               /prt:n last page
 //   /?        open the help page instead of converting
+//   --report=file  write the run report (JSON Lines) to that file
 //   anything else: the source, a folder part and a mask (the last counts).
-// "/min" and "-Embedding" choose how the program starts and are no source.
-// An argument that begins with "/", holds no other "/" and names no
-// existing path is an unknown option, never a source.
+// "/min" and "-Embedding" choose how the program starts and are no source;
+// "--help", "-h" and "--version" are answered before any run (see
+// command_line_help.h). An argument that begins with "/", holds no other
+// "/" and names no existing path is an unknown option, never a source, and
+// so is one that begins with "-" and names no existing path.
 //
 // Two mistakes end the run before the remaining parameters are read: a
 // "/f:" code that is no format, and a "/t:" value that is no integer. A
-// "/sr:", "/prf:" or "/prt:" value that is no integer ends it the same way.
+// "/sr:", "/prf:" or "/prt:" value that is no integer ends it the same way,
+// and so does "--report=" without a file name.
 // Unknown options are all reported, and the run then converts nothing.
 //
 // Thread: any; no state.
@@ -49,6 +53,7 @@ struct CommandLineRequest {
   std::string destination_folder;  // the "Same File Path" marker by default
   std::string file_name_pattern;
   bool show_help = false;
+  std::string report_path;  // "--report=" file; empty when not given
 
   // The error messages that ended the run early (empty: go on).
   std::vector<std::string> errors;

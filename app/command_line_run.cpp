@@ -5,12 +5,16 @@
 #include <QDir>
 #include <QProcess>
 #include <QUrl>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 
 #include "app/command_line.h"
+#include "app/command_line_console.h"
+#include "app/interrupt_signals.h"
+#include "app/run_report.h"
 #include "app/settings.h"
 #include "platform/folders.h"
 #include "platform/shell_open.h"
@@ -67,13 +71,23 @@ void OpenHelpAtFaq() {
   std::fflush(stderr);
 }
 
-void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget target) {
+namespace {
+
+const char* SignalName(int signal) {
+  return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "a signal";
+}
+
+// The parameters, the one row and the batch. False when nothing was due to
+// be converted: "/?" opened the help page instead.
+bool ReadAndConvert(const std::vector<std::string>& args, CommandLineRunTarget& target,
+                    CommandLineConsole& console, std::string& report_path) {
   CommandLineRequest start;
   start.format_index = target.settings.destination_format_index();
   start.options = target.options;
   start.options.text_delimited_index = target.settings.text_delimited_index();
 
   CommandLineRequest request = ParseCommandLine(args, target.formats, start, CurrentFolder());
+  report_path = request.report_path;
   // The options reach the controls as they were read, also when a mistake
   // ended the reading early; set.ini keeps what the user chose last.
   target.settings.SelectDestinationFormat(request.format_index);
@@ -83,7 +97,7 @@ void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget t
     for (const std::string& error : request.errors) {
       target.logs.ReportError(error);
     }
-    return;
+    return true;
   }
 
   std::string exclude_words = request.exclude_words;
@@ -98,7 +112,7 @@ void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget t
 
   if (request.show_help) {
     OpenHelpAtFaq();
-    return;
+    return false;
   }
 
   LogsBatchLog batch_log(target.logs);
@@ -121,12 +135,49 @@ void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget t
     choices.delete_source = settings.delete_source();
     return choices;
   });
+  driver->SetObserver(&console);
+  driver->SetAbortCheck([] { return InterruptSignal() != 0; });
   driver->ClearStopRequest();
   try {
     driver->RunBatch(target.manual_list);
   } catch (const std::exception& e) {
     target.logs.ReportError(TrFormat("Error, reason is %s", {std::string(e.what())}));
   }
+  driver->SetObserver(nullptr);
+  if (InterruptSignal() != 0) {
+    target.logs.ReportError(TrFormat("Error, the run was interrupted by %s",
+                                     {std::string(SignalName(InterruptSignal()))}));
+  }
+  return true;
+}
+
+}  // namespace
+
+void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget target) {
+  CatchInterruptSignals();
+  CommandLineConsole console;
+  target.logs.SetObserver(&console);
+  SetPrompter(&console.prompter());
+  std::string report_path;
+  bool converted = ReadAndConvert(args, target, console, report_path);
+  if (converted && !report_path.empty()) {
+    RunSummary summary;
+    summary.converted = console.converted();
+    summary.failed = console.failed();
+    summary.errors = target.logs.batch_errors();
+    summary.seconds = console.Seconds();
+    summary.interrupted = InterruptSignal() != 0;
+    std::string error;
+    if (!WriteFileWhole(report_path, ReportText(console.outcomes(), summary), error)) {
+      target.logs.ReportError(
+          TrFormat("Error, Can not write the report %s, error reason is %s", {report_path, error}));
+    }
+  }
+  if (converted) {
+    console.Finish();
+  }
+  SetPrompter(nullptr);
+  target.logs.SetObserver(nullptr);
 }
 
 }  // namespace quillon

@@ -3,8 +3,11 @@
 // of the manual list, the batch driver converts it, and the outcome is left
 // in the logs (whose error count becomes the exit code).
 //
-// Nothing is written to standard output. Message boxes go to standard error
-// (the prompter of a run without a window) and never wait for an answer.
+// Nothing is written to standard output. Error lines, message boxes (which
+// never wait for an answer), a progress line on a terminal and a closing
+// summary go to standard error (CommandLineConsole). "--report=" writes the
+// run report once the run is over. SIGINT and SIGTERM end the batch before
+// its next file, and the interruption is reported as an error.
 //
 // Thread: main thread only.
 
@@ -49,7 +52,8 @@ struct CommandLineRunTarget {
 };
 
 // Runs once through the parameters and the batch. The caller then shuts the
-// program down (logs written, exit code from the logs' errors).
+// program down (logs written, exit code from the logs' errors). From here
+// on SIGINT and SIGTERM only ask the run to stop.
 void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget target);
 
 // Opens help.htm of the resource folder at its "Faq" anchor: with the

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/command_line_help.h"
 #include "app/gui/main_window_run.h"
 #include "app/main_window_state.h"
 #include "app/run_mode.h"
@@ -56,6 +57,13 @@ int main(int argc, char** argv) {
   using namespace quillon;
   SetProcessArguments(argc, argv);
   std::vector<std::string> args = ProcessArguments();
+  // Asked before anything else: no lock to wait for, no settings, no logs.
+  InformationRequest information = FindInformationRequest(args);
+  if (information != InformationRequest::kNone) {
+    InitMessageCatalog(ResourceFolder() + "locale");
+    AnswerInformationRequest(information);
+    return 0;
+  }
   RunMode mode = DetermineRunMode(args);
 
   const bool window_start = mode == RunMode::kInteractive || mode == RunMode::kTrayStart;

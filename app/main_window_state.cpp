@@ -1,12 +1,7 @@
 #include "app/main_window_state.h"
 
-#include <time.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <thread>
 
 #include "app/command_line_run.h"
 #include "app/watch_service.h"
@@ -295,27 +290,6 @@ void ReleaseCommandLineLock(MainWindowState& state) {
   state.folder_watch_lock.Release();
 }
 
-// ---- Test hook ------------------------------------------------------------
-
-long long MonotonicNanoseconds() {
-  struct timespec now {};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
-
-void HoldForTestsWhenAsked() {
-  const char* hold = std::getenv("QUILLON_TEST_HOLD_MS");
-  if (hold == nullptr || *hold == '\0') {
-    return;
-  }
-  long milliseconds = std::strtol(hold, nullptr, 10);
-  std::printf("hold-start %lld\n", MonotonicNanoseconds());
-  std::fflush(stdout);
-  std::this_thread::sleep_for(std::chrono::milliseconds(std::max(0L, milliseconds)));
-  std::printf("hold-end %lld\n", MonotonicNanoseconds());
-  std::fflush(stdout);
-}
-
 // [Timer1] The command-line run: parameters, the one row, the batch.
 void RunCommandLineConversion(MainWindowState& state) {
   if (!state.settings) {
@@ -377,7 +351,6 @@ void SwitchInterfaceLanguage(MainWindowState& state, const std::string& code) {
 
 void Timer1Timer(MainWindowState& state) {
   state.timer1_enabled = false;  // the run happens once
-  HoldForTestsWhenAsked();
   RunCommandLineConversion(state);
 }
 

@@ -11,12 +11,6 @@
 // state.timer1_enabled, Timer1Timer(state) once the event loop runs; at the
 // end ShutDownMainWindow(state), whose result is the process exit code.
 //
-// Test hook: when QUILLON_TEST_HOLD_MS is set to a number of milliseconds,
-// Timer1Timer writes "hold-start <ns>" to standard output, sleeps that long
-// while the run holds the command-line lock, then writes "hold-end <ns>"
-// (<ns>: CLOCK_MONOTONIC in nanoseconds, comparable across processes). Tests
-// use it to see two command-line runs take turns.
-//
 // Thread: main thread only.
 
 #include <memory>

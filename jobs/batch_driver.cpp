@@ -123,6 +123,10 @@ BatchChoices BatchDriver::Choices() const {
   return choices_ ? choices_() : BatchChoices();
 }
 
+bool BatchDriver::Aborting() const {
+  return abort_requested_ || (abort_check_ && abort_check_());
+}
+
 void BatchDriver::Pump() {
   if (observer_ != nullptr) {
     observer_->PumpEvents();
@@ -175,7 +179,7 @@ bool BatchDriver::RunBatch(const ManualList& list) {
     observer_->WordReady();
     observer_->ProgressRange(static_cast<int>(list.size()));
   }
-  for (size_t i = 0; i < list.size() && !abort_requested_; ++i) {
+  for (size_t i = 0; i < list.size() && !Aborting(); ++i) {
     ConvertRow(list, i);
   }
   if (observer_ != nullptr) {
@@ -337,6 +341,15 @@ void BatchDriver::DeleteConvertedSource(const std::string& source, const std::st
 bool BatchDriver::ConvertOne(const std::string& source, const std::string& destination,
                              const std::string& request_block, const std::string& format_code) {
   ConversionScope running;
+  auto started = std::chrono::steady_clock::now();
+  if (observer_ != nullptr) {
+    observer_->FileStarting(source);
+  }
+  FileOutcome outcome;
+  outcome.source = source;
+  outcome.destination = destination;
+  // Measured now: a successful conversion may delete the source.
+  outcome.input_bytes = FileSizeOf(source);
   std::string error;
   bool ok = false;
   // Read for every file: a change of the check box in the middle of a
@@ -359,6 +372,15 @@ bool BatchDriver::ConvertOne(const std::string& source, const std::string& desti
                              {log_.TimeText(), source, destination}));
   } else {
     log_.ReportError(TrFormat("Error, Can not convert %s! Error Reason is %s", {source, error}));
+  }
+  if (observer_ != nullptr) {
+    outcome.ok = ok;
+    outcome.error = ok ? std::string() : error;
+    outcome.output_bytes = ok ? FileSizeOf(destination) : 0;
+    outcome.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - started)
+                               .count();
+    observer_->FileFinished(outcome);
   }
   return ok;
 }

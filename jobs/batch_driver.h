@@ -24,6 +24,7 @@
 // BatchObserver::PumpEvents.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,17 @@ class BatchLog {
   virtual std::string TimeText() = 0;
 };
 
+// What one conversion came to, as the batch driver saw it.
+struct FileOutcome {
+  std::string source;
+  std::string destination;
+  bool ok = false;
+  std::string error;              // empty on success
+  std::int64_t input_bytes = 0;   // the source's size before the conversion
+  std::int64_t output_bytes = 0;  // the destination's size after a success
+  std::int64_t milliseconds = 0;  // the whole step, deletion of the source included
+};
+
 // Progress for the window; every call may be ignored.
 class BatchObserver {
  public:
@@ -65,6 +77,10 @@ class BatchObserver {
   // a stop request.
   virtual void BatchStarted() {}
   virtual void BatchFinished() {}
+  // Around each ConvertOne: the file about to be converted, then its outcome
+  // (after its log line or error report).
+  virtual void FileStarting(const std::string& /*source*/) {}
+  virtual void FileFinished(const FileOutcome& /*outcome*/) {}
 };
 
 // What the option controls say at the moment a file is converted.
@@ -118,6 +134,10 @@ class BatchDriver {
   // message. Cleared when the next "Convert" action starts.
   void RequestAbort() { abort_requested_ = true; }
   bool abort_requested() const { return abort_requested_; }
+  // Asked before every row and every file, as RequestAbort's flag is: true
+  // ends the batch there. For requests that cannot call RequestAbort
+  // themselves (a signal handler only sets a flag).
+  void SetAbortCheck(std::function<bool()> check) { abort_check_ = std::move(check); }
 
   // The "Convert" action of the window: clears the stop request, runs the
   // batch (an error escaping it is reported), then shows "OK, Convert
@@ -158,6 +178,7 @@ class BatchDriver {
   void DeleteConvertedSource(const std::string& source, const std::string& written,
                              std::string& error, bool& ok);
   void Pump();
+  bool Aborting() const;
 
   BatchLog& log_;
   BatchObserver* observer_ = nullptr;
@@ -165,6 +186,7 @@ class BatchDriver {
   ConvertFunction convert_;
   EnsureWordFunction ensure_word_;
   std::function<bool(const std::string&)> is_locked_;
+  std::function<bool()> abort_check_;
   std::chrono::milliseconds lock_wait_limit_{299999};
   std::chrono::milliseconds lock_poll_{50};
   bool stop_requested_ = false;

@@ -113,6 +113,9 @@ void Logs::AddLogLine(const std::string& line) {
 void Logs::ReportError(const std::string& message) {
   batch_errors_.push_back(message);
   AddLogLine(TimeText() + "   " + message);
+  if (observer_ != nullptr) {
+    observer_->ErrorReported(message);
+  }
   WriteLogFiles();
 }
 

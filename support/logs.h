@@ -30,6 +30,9 @@ class LogsObserver {
   virtual ~LogsObserver() = default;
   virtual void LogLineAdded(LogView view, const std::string& line) = 0;
   virtual void LogViewCleared(LogView view) = 0;
+  // An error was reported (the message, without the time), after its line
+  // was added.
+  virtual void ErrorReported(const std::string& /*message*/) {}
 };
 
 class Logs {

@@ -70,4 +70,39 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(at);
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead < 0x80) {
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0)
+      low = 0xA0;
+    if (lead == 0xED)
+      high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0)
+      low = 0x90;
+    if (lead == 0xF4)
+      high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) {
+    return 0;
+  }
+  for (size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+      return 0;
+    }
+  }
+  return length;
+}
+
 }  // namespace quillon

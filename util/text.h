@@ -4,6 +4,7 @@
 //
 // Thread: any thread; no state.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,11 @@ std::string NamePart(std::string_view path);
 
 // `text` with A-Z lowered; other bytes (UTF-8 included) stay as they are.
 std::string LowerAscii(std::string_view text);
+
+// The length of the valid UTF-8 sequence that starts at byte `at` of
+// `text` (1 for ASCII), or 0 when none starts there: a stray continuation
+// byte, a cut-short sequence, an overlong form, a surrogate or a value
+// above U+10FFFF. File names on Linux are bytes and need not be UTF-8.
+size_t Utf8SequenceLength(std::string_view text, size_t at);
 
 }  // namespace quillon

@@ -97,6 +97,18 @@ TEST_F(CliGrammarTest, DefaultsAndTheTwoMistakesThatEndTheReading) {
   EXPECT_EQ(request.source_folder, "/");
   EXPECT_EQ(request.mask, "*.doc");
 
+  // So is a "-" word: taken as a source, "--verbose" would be the *.doc
+  // files of the current folder. An existing path is still a source.
+  request = Parse({"--verbose", "-x", "/dev/null", "--Report=Run.jsonl"});
+  EXPECT_EQ(request.errors, (std::vector<std::string>{"Error, unknown option --verbose",
+                                                      "Error, unknown option -x"}));
+  EXPECT_EQ(request.source_folder, "/dev/");
+  EXPECT_EQ(request.report_path, "Run.jsonl");
+  request = Parse({"--report=", "/s"});
+  EXPECT_EQ(request.errors,
+            (std::vector<std::string>{"Error, --report= must be followed by a file name!"}));
+  EXPECT_FALSE(request.sub_folders);
+
   request = Parse({"/ef:Words.txt", "/?"});
   EXPECT_TRUE(request.exclude_file_given);
   EXPECT_EQ(request.exclude_file, "Words.txt");

@@ -16,13 +16,6 @@ namespace {
 
 class CliOptionsTest : public CliRunTest {
  protected:
-  // Two documents the word processor cannot read.
-  void MakeBrokenFiles(const std::string& folder) {
-    WriteFile(h_.Work(folder + "/broken.docx"), std::string("PK\x03\x04not a package", 18));
-    WriteFile(h_.Work(folder + "/damaged.doc"),
-              std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 no compound file", 25));
-  }
-
   std::string DayLog() const {
     std::vector<std::string> logs = h_.DayLogs();
     return logs.empty() ? std::string() : ReadFile(logs.front());
@@ -113,7 +106,7 @@ TEST_F(CliOptionsTest, DestinationFolderWithAFileNamePattern) {
 
 TEST_F(CliOptionsTest, EveryFailingFileCountsInTheExitCodeAndInErrorLog) {
   h_.CopyCorpus("rtf/jstriprtf__hello.rtf", "in/hello.rtf");
-  MakeBrokenFiles("in");
+  h_.MakeBrokenFiles("in");
   CliResult run = h_.Run({h_.Work("in/*.*")});
   EXPECT_EQ(run.exit_code, 2) << run.err;
   std::vector<std::string> errors = CliHarness::Lines(h_.Home("error.log"));
@@ -140,7 +133,7 @@ TEST_F(CliOptionsTest, EveryFailingFileCountsInTheExitCodeAndInErrorLog) {
 TEST_F(CliOptionsTest, SourcesAreDeletedOnlyAfterASuccessfulConversion) {
   WriteFile(h_.Home("set.ini"), "[Tarvell\\Quillon]\nDelete Source File After Conversion=1\n");
   h_.CopyCorpus("doc/unstr__simple.doc", "in/good.doc");
-  MakeBrokenFiles("in");
+  h_.MakeBrokenFiles("in");
   CliResult run = h_.Run({"/d:out", h_.Work("in/*.doc;*.docx")});
   EXPECT_EQ(run.exit_code, 2) << run.err;
   EXPECT_FALSE(FileExists(h_.Work("in/good.doc")));

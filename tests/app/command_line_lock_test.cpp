@@ -1,19 +1,22 @@
 // Real quillon processes: command-line runs take turns on the lock, a killed
 // holder frees it, and the start modes that never convert leave it alone.
+// A run holds the lock for as long as it converts, so a run with many files
+// to convert is what holds it here.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -34,15 +37,9 @@ using Clock = std::chrono::steady_clock;
 
 class Quillon {
  public:
-  // Starts quillon with `args`; `hold_ms` >= 0 sets the test hold. The runs
-  // here convert nothing that matters: only their turns on the lock and that
-  // they end normally are looked at, whatever their exit code.
-  Quillon(std::vector<std::string> args, int hold_ms) {
-    if (hold_ms >= 0) {
-      setenv("QUILLON_TEST_HOLD_MS", std::to_string(hold_ms).c_str(), 1);
-    } else {
-      unsetenv("QUILLON_TEST_HOLD_MS");
-    }
+  // Starts quillon with `args`. Only their turns on the lock, what they
+  // convert and that they end normally are looked at here.
+  explicit Quillon(std::vector<std::string> args) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
       ADD_FAILURE() << "pipe";
@@ -62,7 +59,6 @@ class Quillon {
       pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    unsetenv("QUILLON_TEST_HOLD_MS");
     ::close(out[1]);
     out_ = out[0];
   }
@@ -98,24 +94,6 @@ class Quillon {
     }
   }
 
-  // Waits for a line of standard output that begins with `prefix`.
-  bool WaitForLine(const std::string& prefix, std::chrono::milliseconds limit) {
-    auto deadline = Clock::now() + limit;
-    while (output_.find(prefix) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) {
-        return false;
-      }
-      struct pollfd p {
-        out_, POLLIN, 0
-      };
-      if (::poll(&p, 1, static_cast<int>(left.count())) <= 0 || !ReadSome()) {
-        return false;
-      }
-    }
-    return true;
-  }
-
   // Waits until the program handles SIGTERM itself (its event loop is about
   // to run), as /proc shows.
   bool WaitUntilSigtermIsCaught(std::chrono::milliseconds limit) {
@@ -136,20 +114,6 @@ class Quillon {
 
   void Kill() { ::kill(pid_, SIGKILL); }
   void Terminate() { ::kill(pid_, SIGTERM); }
-
-  // The CLOCK_MONOTONIC value printed after `word`, or -1.
-  long long Stamp(const std::string& word) const {
-    std::istringstream in(output_);
-    std::string key;
-    long long value;
-    while (in >> key >> value) {
-      if (key == word) {
-        return value;
-      }
-    }
-    return -1;
-  }
-  const std::string& output() const { return output_; }
 
  private:
   bool ReadSome() {
@@ -182,28 +146,69 @@ class CommandLineLockTest : public ::testing::Test {
   // and "/s" would walk everything beside it).
   TempDir source_folder_;
   std::string source_ = source_folder_.path() + "/";
+  TempDir work_;
+
+  // `count` small documents d1000.rtf, d1001.rtf, ... in a new folder below
+  // the work folder; returns the folder with its trailing "/".
+  std::string MakeDocuments(const std::string& folder, int count) {
+    for (int i = 0; i < count; ++i) {
+      testing::WriteFile(work_.File(folder + "/d" + std::to_string(1000 + i) + ".rtf"),
+                         "{\\rtf1\\ansi Document " + std::to_string(i) + "\\par}");
+    }
+    return work_.File(folder) + "/";
+  }
 };
 
+// The write times of the text files below `folder`, in nanoseconds.
+std::vector<long long> WriteTimes(const std::string& folder) {
+  std::vector<long long> times;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    struct stat info {};
+    if (::stat(entry.path().c_str(), &info) == 0) {
+      times.push_back(info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec);
+    }
+  }
+  std::sort(times.begin(), times.end());
+  return times;
+}
+
 TEST_F(CommandLineLockTest, RunsStartedTogetherTakeTurns) {
-  Quillon first({"/s", source_}, 700);
-  Quillon second({"/s", source_}, 700);
-  ASSERT_GE(first.Wait(kEnds).value_or(-2), 0);
-  ASSERT_GE(second.Wait(kEnds).value_or(-2), 0);
-  long long a_start = first.Stamp("hold-start"), a_end = first.Stamp("hold-end");
-  long long b_start = second.Stamp("hold-start"), b_end = second.Stamp("hold-end");
-  ASSERT_TRUE(a_start > 0 && a_end > 0 && b_start > 0 && b_end > 0)
-      << first.output() << second.output();
-  EXPECT_TRUE(a_end <= b_start || b_end <= a_start)
-      << "the runs overlapped: " << first.output() << second.output();
+  // Both runs start while the lock is taken, so both wait; once it is free
+  // one converts all its files, then the other one does.
+  NamedLock held(kCommandLineLockName);
+  ASSERT_TRUE(held.Acquire());
+  std::string a = MakeDocuments("a", 25), b = MakeDocuments("b", 25);
+  Quillon first({"/d:" + work_.File("out-a"), a + "*.rtf"});
+  Quillon second({"/d:" + work_.File("out-b"), b + "*.rtf"});
+  EXPECT_EQ(first.Wait(std::chrono::milliseconds(500)), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(work_.File("out-a")));
+  EXPECT_FALSE(std::filesystem::exists(work_.File("out-b")));
+  held.Release();
+  EXPECT_EQ(first.Wait(kEnds), 0) << first.output();
+  EXPECT_EQ(second.Wait(kEnds), 0) << second.output();
+
+  std::vector<long long> times_a = WriteTimes(work_.File("out-a"));
+  std::vector<long long> times_b = WriteTimes(work_.File("out-b"));
+  ASSERT_EQ(times_a.size(), 25u);
+  ASSERT_EQ(times_b.size(), 25u);
+  EXPECT_TRUE(times_a.back() < times_b.front() || times_b.back() < times_a.front())
+      << "the runs converted at the same time";
 }
 
 TEST_F(CommandLineLockTest, KilledHolderDoesNotBlockTheNextRun) {
-  Quillon holder({"/s", source_}, 60000);
-  ASSERT_TRUE(holder.WaitForLine("hold-start", kEnds)) << holder.output();
+  // Killed in the middle of converting, while it holds the lock.
+  std::string many = MakeDocuments("many", 300);
+  Quillon holder({"/d:" + work_.File("out"), many + "*.rtf"});
+  auto deadline = Clock::now() + kEnds;
+  while (!std::filesystem::exists(work_.File("out/d1000.txt")) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   holder.Kill();
   EXPECT_EQ(holder.Wait(kEnds), -1);  // ended by the signal
+  ASSERT_TRUE(std::filesystem::exists(work_.File("out/d1000.txt")));
 
-  Quillon next({"/s", source_}, 0);
+  Quillon next({"/s", source_});
   EXPECT_GE(next.Wait(kEnds).value_or(-2), 0) << "the lock of the killed run was not freed";
 }
 
@@ -216,14 +221,14 @@ TEST_F(CommandLineLockTest, OnlyConversionParametersWaitForTheLock) {
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
   ::unsetenv("QT_QPA_PLATFORM");
-  Quillon tray({"/min"}, -1);
+  Quillon tray({"/min"});
   EXPECT_TRUE(tray.WaitUntilSigtermIsCaught(kEnds)) << "a tray start does not touch the lock";
   tray.Terminate();
   EXPECT_EQ(tray.Wait(kEnds), 0);
 
   // Upper case: a command-line run (which reports an unknown option and so
   // converts nothing, here nor anywhere).
-  Quillon upper({"/MIN", source_}, -1);
+  Quillon upper({"/MIN", source_});
   EXPECT_EQ(upper.Wait(std::chrono::milliseconds(700)), std::nullopt)
       << "a command-line run went ahead while the lock was held";
   held.Release();
@@ -233,7 +238,7 @@ TEST_F(CommandLineLockTest, OnlyConversionParametersWaitForTheLock) {
 TEST_F(CommandLineLockTest, AutomationStartRunsUntilTerminatedThenShutsDown) {
   NamedLock held(kCommandLineLockName);
   ASSERT_TRUE(held.Acquire());  // must not hold it back
-  Quillon automation({"-Embedding", "/s", source_}, -1);
+  Quillon automation({"-Embedding", "/s", source_});
   EXPECT_EQ(automation.Wait(std::chrono::milliseconds(500)), std::nullopt);
   automation.Terminate();
   EXPECT_EQ(automation.Wait(kEnds), 0);
