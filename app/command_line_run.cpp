@@ -16,6 +16,7 @@
 #include "app/interrupt_signals.h"
 #include "app/run_report.h"
 #include "app/settings.h"
+#include "fileio/files.h"
 #include "platform/folders.h"
 #include "platform/shell_open.h"
 #include "support/logs.h"
@@ -168,7 +169,7 @@ void RunCommandLine(const std::vector<std::string>& args, CommandLineRunTarget t
     summary.seconds = console.Seconds();
     summary.interrupted = InterruptSignal() != 0;
     std::string error;
-    if (!WriteFileWhole(report_path, ReportText(console.outcomes(), summary), error)) {
+    if (!fileio::WriteFileWhole(report_path, ReportText(console.outcomes(), summary), error)) {
       target.logs.ReportError(
           TrFormat("Error, Can not write the report %s, error reason is %s", {report_path, error}));
     }

@@ -1,12 +1,6 @@
 #include "app/run_report.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 
 #include "util/text.h"
 
@@ -31,10 +25,6 @@ std::string Seconds(double seconds) {
   auto result = std::to_chars(buffer, buffer + sizeof(buffer), seconds < 0 ? 0.0 : seconds,
                               std::chars_format::fixed, 3);
   return std::string(buffer, result.ptr);
-}
-
-std::string ErrorText(int error_number) {
-  return std::strerror(error_number);
 }
 
 }  // namespace
@@ -105,56 +95,6 @@ std::string ReportText(const std::vector<FileOutcome>& outcomes, const RunSummar
   text += ReportSummaryLine(summary);
   text += '\n';
   return text;
-}
-
-bool WriteFileWhole(const std::string& path, const std::string& content, std::string& error) {
-  std::string folder = FolderPart(path);
-  std::string temp =
-      (folder.empty() ? std::string("./") : folder) + "." + NamePart(path) + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = ErrorText(errno);
-    return false;
-  }
-  auto fail = [&](int error_number) {
-    if (fd >= 0) {
-      ::close(fd);
-    }
-    ::unlink(temp.c_str());
-    error = ErrorText(error_number);
-    return false;
-  };
-  // mkstemp makes the file private; a report gets the mode of any new file.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd, 0666 & ~mask) != 0) {
-    return fail(errno);
-  }
-  for (size_t done = 0; done < content.size();) {
-    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return fail(n < 0 ? errno : EIO);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0) {
-    return fail(errno);
-  }
-  int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-    return fail(errno);
-  }
-  // The rename itself lasts only once the folder is on the disk.
-  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
 }
 
 }  // namespace quillon

@@ -37,11 +37,4 @@ std::string ReportSummaryLine(const RunSummary& summary);
 // The whole report: the file lines and the summary line, each ended by LF.
 std::string ReportText(const std::vector<FileOutcome>& outcomes, const RunSummary& summary);
 
-// Writes `content` to `path` whole or not at all: into a new file beside
-// it, flushed to the disk, then renamed over `path` (an existing file, or a
-// symbolic link, is replaced). The new file has the mode a newly created
-// file gets. False, with `error` set and nothing left behind, when any step
-// fails; `path` is then as it was.
-bool WriteFileWhole(const std::string& path, const std::string& content, std::string& error);
-
 }  // namespace quillon

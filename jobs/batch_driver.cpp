@@ -273,7 +273,7 @@ int BatchDriver::SearchFolder(const std::string& folder, const std::string& mask
 bool BatchDriver::ConvertFoundFile(const std::string& file, const std::string& folder,
                                    const std::string& destination_text,
                                    const std::string& exclude_words, int& counter) {
-  if (abort_requested_) {
+  if (Aborting()) {
     return false;
   }
   if (NameBeginsWithTilde(file)) {

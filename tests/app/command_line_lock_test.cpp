@@ -185,8 +185,8 @@ TEST_F(CommandLineLockTest, RunsStartedTogetherTakeTurns) {
   EXPECT_FALSE(std::filesystem::exists(work_.File("out-a")));
   EXPECT_FALSE(std::filesystem::exists(work_.File("out-b")));
   held.Release();
-  EXPECT_EQ(first.Wait(kEnds), 0) << first.output();
-  EXPECT_EQ(second.Wait(kEnds), 0) << second.output();
+  EXPECT_EQ(first.Wait(kEnds), 0);
+  EXPECT_EQ(second.Wait(kEnds), 0);
 
   std::vector<long long> times_a = WriteTimes(work_.File("out-a"));
   std::vector<long long> times_b = WriteTimes(work_.File("out-b"));

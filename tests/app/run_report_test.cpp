@@ -1,8 +1,6 @@
 // The pieces of a command-line run's output that the program runs cannot
-// easily reach: JSON strings of any bytes, the whole-or-nothing write of
-// the report, and the fitting of the progress line.
-
-#include <sys/stat.h>
+// easily reach: JSON strings of any bytes and the fitting of the progress
+// line.
 
 #include <gtest/gtest.h>
 
@@ -10,19 +8,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
-#include <filesystem>
 
 #include "app/command_line_console.h"
 #include "app/run_report.h"
-#include "tests/support/temp_dir.h"
 
 namespace quillon {
 namespace {
-
-using testing::FileExists;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
 
 TEST(RunReportTest, JsonStringsKeepUtf8AndEscapeEverythingElse) {
   EXPECT_EQ(JsonString("plain /a b.doc"), "\"plain /a b.doc\"");
@@ -80,41 +71,6 @@ TEST(RunReportTest, LinesAreJsonObjectsWithEveryField) {
   EXPECT_TRUE(last.value("interrupted").toBool());
   // A decimal point whatever the locale says.
   EXPECT_NE(text.find("\"seconds\":1.500}"), std::string::npos) << text;
-}
-
-TEST(RunReportTest, TheReportIsWrittenWholeOrNotAtAll) {
-  TempDir dir;
-  std::string path = dir.File("run.jsonl");
-  std::string error;
-  // A new file with the mode of any new file.
-  mode_t mask = ::umask(022);
-  ASSERT_TRUE(WriteFileWhole(path, "first\n", error)) << error;
-  ::umask(mask);
-  EXPECT_EQ(ReadFile(path), "first\n");
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
-  // Replaced whole.
-  ASSERT_TRUE(WriteFileWhole(path, "second\n", error)) << error;
-  EXPECT_EQ(ReadFile(path), "second\n");
-
-  // A target that is a folder, and one in a folder that is missing: false
-  // with the reason, and nothing left beside them.
-  std::filesystem::create_directories(dir.File("taken"));
-  WriteFile(dir.File("taken/inside"), "kept");
-  EXPECT_FALSE(WriteFileWhole(dir.File("taken"), "third\n", error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(ReadFile(dir.File("taken/inside")), "kept");
-  error.clear();
-  EXPECT_FALSE(WriteFileWhole(dir.File("missing/run.jsonl"), "third\n", error));
-  EXPECT_FALSE(error.empty());
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"run.jsonl", "taken"}));
-  EXPECT_EQ(ReadFile(path), "second\n");
 }
 
 TEST(RunReportTest, TheProgressLineFitsTheTerminalAndShowsTheEndOfTheName) {
