@@ -9,12 +9,12 @@ namespace quillon {
 
 void DestinationFormatTable::Fill() {
   entries_ = {
-      {"2", "Text only(*.txt)", ".txt"},
-      {"3", "Text only with Line Breaks(*.txt)", ".txt"},
-      {"4", "Ms-Dos Text(*.txt)", ".txt"},
-      {"5", "Ms-Dos Text with line breaks(*.txt)", ".txt"},
-      {"7", "Unicode Text(*.txt)", ".txt"},
-      {"-3", "Save Text With Source Character Set(*.txt)", ".txt"},
+      {"2", TrNoop("Text only(*.txt)"), ".txt"},
+      {"3", TrNoop("Text only with Line Breaks(*.txt)"), ".txt"},
+      {"4", TrNoop("Ms-Dos Text(*.txt)"), ".txt"},
+      {"5", TrNoop("Ms-Dos Text with line breaks(*.txt)"), ".txt"},
+      {"7", TrNoop("Unicode Text(*.txt)"), ".txt"},
+      {"-3", TrNoop("Save Text With Source Character Set(*.txt)"), ".txt"},
   };
 }
 
