@@ -258,14 +258,14 @@ std::string StartUpLanguageCode() {
 }
 
 LanguageMenu::LanguageMenu() {
-  entries_.push_back({kEnglishCode, Tr(kEnglishName)});
+  Build("", "");
 }
 
 void LanguageMenu::Build(const std::string& locale_folder, const std::string& current_code) {
   entries_.clear();
   entries_.push_back({kEnglishCode, Tr(kEnglishName)});
   checked_ = -1;
-  DIR* dir = ::opendir(locale_folder.c_str());
+  DIR* dir = locale_folder.empty() ? nullptr : ::opendir(locale_folder.c_str());
   if (dir == nullptr) {
     return;
   }

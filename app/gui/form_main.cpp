@@ -191,12 +191,16 @@ void TFormMain::ShowOptionPanels() {
   ui_->PanelSheetRange->setVisible(false);
   ui_->PanelPageRange->setVisible(false);
   ui_->PanelTextDelimited->setVisible(false);
+  FillTextDelimitedList(-1);
+}
+
+void TFormMain::FillTextDelimitedList(int selected) {
   QSignalBlocker block(ui_->ComboBoxTextDelimited);
   ui_->ComboBoxTextDelimited->clear();
   for (const std::string& item : engine::TextDelimitedItems()) {
     ui_->ComboBoxTextDelimited->addItem(QString::fromStdString(Tr(item)));
   }
-  ui_->ComboBoxTextDelimited->setCurrentIndex(-1);
+  ui_->ComboBoxTextDelimited->setCurrentIndex(selected);
 }
 
 void TFormMain::ShowDestinationFormats() {

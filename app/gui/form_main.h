@@ -189,6 +189,8 @@ class TFormMain : public QMainWindow,
   void OpenSideFile(const std::string& name);
   void EnableListCommands(bool enabled);
   void SyncOptionChecks();
+  // The text-delimiter list in the interface language, `selected` chosen.
+  void FillTextDelimitedList(int selected);
   // The watch page.
   void SetUpWatchPage();
   void ConnectWatchProcessing();

@@ -8,7 +8,6 @@
 #include "app/gui/form_main.h"
 #include "app/gui/translate_widgets.h"
 #include "app/settings.h"
-#include "engine/conversion_options.h"
 #include "ui_form_main.h"
 #include "util/translate.h"
 
@@ -56,15 +55,7 @@ void TFormMain::RetranslateTexts() {
   ShowCaption();
   ShowLanguageMenu();
   // The list entries set by the program come from English tables.
-  int delimited = ui_->ComboBoxTextDelimited->currentIndex();
-  {
-    QSignalBlocker block(ui_->ComboBoxTextDelimited);
-    ui_->ComboBoxTextDelimited->clear();
-    for (const std::string& item : engine::TextDelimitedItems()) {
-      ui_->ComboBoxTextDelimited->addItem(QString::fromStdString(Tr(item)));
-    }
-    ui_->ComboBoxTextDelimited->setCurrentIndex(delimited);
-  }
+  FillTextDelimitedList(ui_->ComboBoxTextDelimited->currentIndex());
   ShowCountLine();
   // The watch list's captions and status words are looked up when shown.
   WatchListModel& watches = state_.watch_list;
