@@ -1,0 +1,151 @@
+// The piece table and the characters of a range of text positions.
+
+#include "charset/code_page.h"
+#include "docengine/doc_parser.h"
+
+namespace quillon::docengine::msdoc {
+
+bool ParsePieceTable(std::string_view clx, bool word97, PieceTable& table) {
+  std::size_t pos = 0;
+  while (pos < clx.size()) {
+    std::uint8_t type = U8(clx, pos);
+    if (type == 1) {
+      std::size_t cb = U16(clx, pos + 1);
+      std::string_view g = Slice(clx, pos + 3, cb);
+      if (g.size() != cb)
+        return false;
+      table.prcs.push_back(g);
+      pos += 3 + cb;
+    } else if (type == 2) {
+      std::size_t lcb = U32(clx, pos + 1);
+      std::string_view plc = Slice(clx, pos + 5, lcb);
+      if (plc.size() != lcb || lcb < 4)
+        return false;
+      std::size_t n = (lcb - 4) / 12;
+      for (std::size_t i = 0; i < n; ++i) {
+        Piece p;
+        p.cp_begin = U32(plc, 4 * i);
+        p.cp_end = U32(plc, 4 * (i + 1));
+        std::size_t d = 4 * (n + 1) + 8 * i;
+        std::uint32_t fc = U32(plc, d + 2);
+        p.prm = U16(plc, d + 6);
+        if (word97 && (fc & 0x40000000)) {
+          p.compressed = true;
+          p.fc = (fc & 0x3FFFFFFF) / 2;
+        } else {
+          p.compressed = !word97;
+          p.fc = fc;
+        }
+        if (p.cp_end > p.cp_begin)
+          table.pieces.push_back(p);
+      }
+      std::sort(table.pieces.begin(), table.pieces.end(),
+                [](const Piece& a, const Piece& b) { return a.cp_begin < b.cp_begin; });
+      // Overlapping pieces would make one position read twice (and a
+      // hostile table read the text many times over): keep the first.
+      std::vector<Piece> kept;
+      for (const Piece& p : table.pieces)
+        if (kept.empty() || p.cp_begin >= kept.back().cp_end)
+          kept.push_back(p);
+      table.pieces = std::move(kept);
+      return true;
+    } else {
+      return false;
+    }
+  }
+  return false;
+}
+
+namespace {
+// The compressed 8-bit form maps as Windows-1252.
+char32_t Cp1252(std::uint8_t b) {
+  static const char16_t k80[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                   0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  if (b >= 0x80 && b < 0xA0)
+    return k80[b - 0x80];
+  return b;
+}
+
+}  // namespace
+
+bool DocParser::LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& out) {
+  if (cp_end <= cp_begin)
+    return true;
+  if (static_cast<std::uint64_t>(cp_end - cp_begin) > options_.limits.max_text_chars) {
+    too_large_ = true;
+    return false;
+  }
+  if (cp_end - cp_begin > 1 && static_cast<std::uint64_t>(cp_end - cp_begin) > load_budget_) {
+    damaged_ = true;
+    return false;
+  }
+  if (cp_end - cp_begin > 1)
+    load_budget_ -= static_cast<std::uint64_t>(cp_end - cp_begin);
+  for (std::size_t pi = 0; pi < pieces_.pieces.size(); ++pi) {
+    const Piece& p = pieces_.pieces[pi];
+    std::int64_t a = std::max(cp_begin, p.cp_begin);
+    std::int64_t b = std::min(cp_end, p.cp_end);
+    if (a >= b)
+      continue;
+    std::uint64_t offset = static_cast<std::uint64_t>(a - p.cp_begin);
+    std::uint64_t count = static_cast<std::uint64_t>(b - a);
+    if (p.compressed && !fib_.word97() && code_page_ != 1252) {
+      // 8-bit text in a multi-byte or non-Latin code page: decode the piece
+      // in one go, character positions then only approximate.
+      std::string_view bytes = Slice(word_, p.fc + offset, count);
+      std::string utf8 = CodePageToUtf8(bytes, code_page_);
+      std::size_t i = 0;
+      while (i < utf8.size()) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = c;
+        int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        if (len > 1) {
+          cp = c & (0xFF >> (len + 1));
+          for (int k = 1; k < len && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (utf8[i + k] & 0x3F);
+        }
+        i += len;
+        out.chars.push_back(cp);
+        out.fcs.push_back(p.fc);
+        out.pieces.push_back(static_cast<std::uint32_t>(pi));
+      }
+      continue;
+    }
+    for (std::uint64_t k = 0; k < count; ++k) {
+      std::uint64_t fc = p.compressed ? p.fc + offset + k : p.fc + 2 * (offset + k);
+      char32_t c;
+      if (p.compressed) {
+        if (fc >= word_.size())
+          return false;
+        c = Cp1252(U8(word_, fc));
+      } else {
+        if (!Fits(word_, fc, 2))
+          return false;
+        c = U16(word_, fc);
+        // Join surrogate pairs when both halves lie in the piece.
+        if (c >= 0xD800 && c < 0xDC00 && k + 1 < count && Fits(word_, fc + 2, 2)) {
+          char32_t low = U16(word_, fc + 2);
+          if (low >= 0xDC00 && low < 0xE000) {
+            out.chars.push_back(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
+            out.fcs.push_back(static_cast<std::uint32_t>(fc));
+            out.pieces.push_back(static_cast<std::uint32_t>(pi));
+            // The low half keeps a slot so that positions stay aligned.
+            out.chars.push_back(0);
+            out.fcs.push_back(static_cast<std::uint32_t>(fc + 2));
+            out.pieces.push_back(static_cast<std::uint32_t>(pi));
+            ++k;
+            continue;
+          }
+        }
+      }
+      out.chars.push_back(c);
+      out.fcs.push_back(static_cast<std::uint32_t>(fc));
+      out.pieces.push_back(static_cast<std::uint32_t>(pi));
+    }
+  }
+  return true;
+}
+
+}  // namespace quillon::docengine::msdoc

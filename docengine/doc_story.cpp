@@ -1,0 +1,251 @@
+// A story: a range of text positions turned into paragraphs and tables,
+// with fields, list labels, note marks and tracked changes.
+
+#include "charset/code_page.h"
+#include "docengine/doc_parser.h"
+#include "docengine/model_building.h"
+
+namespace quillon::docengine::msdoc {
+namespace {
+
+// Builds blocks (paragraphs and tables) from paragraphs as they end.
+class BlockBuilder {
+ public:
+  BlockBuilder(std::vector<Block>& out, int max_depth) : out_(out), max_depth_(max_depth) {}
+
+  // `drop_row`: the row's end mark is a tracked deletion, so is the row.
+  void AddParagraph(Paragraph paragraph, int depth, bool cell_end, bool row_end,
+                    bool drop_row = false) {
+    depth = std::clamp(depth, 0, max_depth_);
+    while (static_cast<int>(open_.size()) > depth)
+      CloseTable();
+    while (static_cast<int>(open_.size()) < depth)
+      open_.push_back({});
+    if (depth == 0) {
+      Target().push_back(Block::FromParagraph(std::move(paragraph)));
+      return;
+    }
+    OpenTable& t = open_.back();
+    if (row_end) {
+      if (!t.cell.blocks.empty())
+        t.row.cells.push_back(std::move(t.cell));
+      t.cell = {};
+      if (!t.row.cells.empty() && !drop_row)
+        t.table.rows.push_back(std::move(t.row));
+      t.row = {};
+      return;
+    }
+    t.cell.blocks.push_back(Block::FromParagraph(std::move(paragraph)));
+    if (cell_end) {
+      t.row.cells.push_back(std::move(t.cell));
+      t.cell = {};
+    }
+  }
+
+  void Finish() {
+    while (!open_.empty())
+      CloseTable();
+  }
+
+ private:
+  struct OpenTable {
+    Table table;
+    TableRow row;
+    TableCell cell;
+  };
+
+  std::vector<Block>& Target() { return open_.empty() ? out_ : open_.back().cell.blocks; }
+
+  void CloseTable() {
+    OpenTable t = std::move(open_.back());
+    open_.pop_back();
+    if (!t.cell.blocks.empty())
+      t.row.cells.push_back(std::move(t.cell));
+    if (!t.row.cells.empty())
+      t.table.rows.push_back(std::move(t.row));
+    if (!t.table.rows.empty())
+      Target().push_back(Block::FromTable(std::move(t.table)));
+  }
+
+  std::vector<Block>& out_;
+  int max_depth_;
+  std::vector<OpenTable> open_;
+};
+
+}  // namespace
+
+void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story_kind,
+                           std::vector<Block>& out) {
+  StoryText text;
+  if (!LoadText(cp_begin, cp_end, text)) {
+    if (too_large_)
+      return;
+  }
+  BlockBuilder builder(out, std::max(1, options_.limits.max_depth));
+  std::vector<bool> fields;         // per open field: still in its code part
+  int code_depth = 0;               // how many of them are
+  std::uint32_t current_field = 0;  // number of the outermost open field
+  std::size_t n = text.chars.size();
+  std::size_t i = 0;
+  bool at_note_start = story_kind == kNoteStory;
+  bool continuation = false;  // the rest of a paragraph after a page break
+  // A paragraph whose mark is deleted or hidden runs on into the next one.
+  Paragraph carried;
+  bool have_carried = false;
+  while (i < n) {
+    std::size_t j = i;
+    while (j < n && text.chars[j] != 0x0D && text.chars[j] != 0x07 && text.chars[j] != 0x0C)
+      ++j;
+    ParaProps pap = j < n ? ResolvePara(text.fcs[j], text.pieces[j]) : ParaProps{};
+    Paragraph paragraph;
+    if (have_carried) {
+      if (pap.depth() == 0)
+        paragraph = std::move(carried);
+      else
+        builder.AddParagraph(std::move(carried), 0, false, false);
+      carried = {};
+      have_carried = false;
+    }
+    int cached_run = -2;
+    std::uint32_t cached_piece = 0xFFFFFFFF;
+    CharProps chp;
+    std::string chunk;
+    Run chunk_style;
+    auto flush = [&] {
+      if (!chunk.empty())
+        AppendRunText(paragraph.runs, chunk_style, chunk);
+      chunk.clear();
+    };
+    for (std::size_t k = i; k < j; ++k) {
+      char32_t c = text.chars[k];
+      if (fib_.word97()) {
+        int run = chpx_.Find(text.fcs[k]);
+        if (run != cached_run || text.pieces[k] != cached_piece) {
+          chp = ResolveChar(pap.istd, run, text.pieces[k]);
+          cached_run = run;
+          cached_piece = text.pieces[k];
+        }
+      }
+      bool in_code = code_depth > 0;
+      if (c == 0x13) {
+        if (fields.size() < 1024) {
+          if (fields.empty())
+            current_field = ++field_counter_;
+          fields.push_back(true);
+          ++code_depth;
+        }
+        continue;
+      }
+      if (c == 0x14) {
+        if (!fields.empty() && fields.back()) {
+          fields.back() = false;
+          --code_depth;
+        }
+        continue;
+      }
+      if (c == 0x15) {
+        if (!fields.empty()) {
+          if (fields.back())
+            --code_depth;
+          fields.pop_back();
+          if (fields.empty())
+            current_field = 0;
+        }
+        continue;
+      }
+      std::string piece_text;
+      switch (c) {
+        case 0x0B:
+          piece_text = "\n";
+          break;
+        case 0x09:
+          piece_text = "\t";
+          break;
+        case 0x1E:
+          piece_text = "-";
+          break;
+        case 0x02:
+          if (story_kind == kMainStory) {
+            auto it = note_marks_.find(cp_begin + static_cast<std::int64_t>(k));
+            if (it != note_marks_.end())
+              piece_text = it->second;
+          }
+          break;
+        default:
+          if (c < 0x20 || c == 0)
+            break;  // pictures, marks, separators
+          if (chp.special && c == 0x28 && chp.symbol)
+            c = chp.symbol;
+          AppendUtf8(piece_text, MapSymbol(c));
+          break;
+      }
+      if (piece_text.empty())
+        continue;
+      if (at_note_start) {
+        // The note's own mark opens its text; the writer puts the mark.
+        at_note_start = false;
+        if (piece_text == " ")
+          continue;
+      }
+      if (text_chars_ + piece_text.size() > options_.limits.max_text_chars) {
+        too_large_ = true;
+        return;
+      }
+      text_chars_ += piece_text.size();
+      Run style;
+      style.hidden = chp.hidden;
+      style.deleted = chp.deleted;
+      style.inserted = chp.inserted;
+      style.field_code = in_code;
+      style.field = current_field;
+      style.lang = chp.lang;
+      style.lang_fe = chp.lang_fe;
+      if (!SameFormat(chunk_style, style)) {
+        flush();
+        chunk_style = style;
+      }
+      chunk += piece_text;
+    }
+    flush();
+    if (at_note_start && j > i)
+      at_note_start = false;
+    int depth = pap.depth();
+    bool terminator_cell = j < n && text.chars[j] == 0x07;
+    bool cell_end = depth == 1 ? terminator_cell : depth > 1 && pap.inner_cell;
+    bool row_end = depth == 1 ? pap.ttp && terminator_cell : depth > 1 && pap.inner_ttp;
+    CharProps mark;
+    if (j < n && fib_.word97())
+      mark = ResolveChar(pap.istd, chpx_.Find(text.fcs[j]), text.pieces[j]);
+    if (depth == 0 && j < n && text.chars[j] == 0x0D && (mark.deleted || mark.hidden)) {
+      carried = std::move(paragraph);
+      have_carried = true;
+      i = j + 1;
+      continue;
+    }
+    if (pap.ilfo > 0 && numberer_ && !row_end && !continuation) {
+      paragraph.list_label = numberer_->Label(pap.ilfo, pap.ilvl);
+      paragraph.list_level = pap.ilvl;
+    }
+    // A page break inside a paragraph splits it in two here; its label
+    // stays with the first part. A section mark ends its paragraph: the
+    // paragraph's formatting run ends right after it.
+    continuation = false;
+    if (j < n && text.chars[j] == 0x0C && fib_.word97()) {
+      int run = papx_.Find(text.fcs[j]);
+      bool wide =
+          text.pieces[j] < pieces_.pieces.size() && !pieces_.pieces[text.pieces[j]].compressed;
+      std::uint32_t next = text.fcs[j] + (wide ? 2 : 1);
+      continuation = run >= 0 && papx_[run].fc_end != next;
+    }
+    // The last paragraph of a story has no mark of its own when the story
+    // was cut; an empty tail adds nothing.
+    if (j < n || !paragraph.runs.empty())
+      builder.AddParagraph(std::move(paragraph), depth, cell_end, row_end, row_end && mark.deleted);
+    i = j + 1;
+  }
+  if (have_carried)
+    builder.AddParagraph(std::move(carried), 0, false, false);
+  builder.Finish();
+}
+
+}  // namespace quillon::docengine::msdoc
