@@ -233,13 +233,38 @@ class RemoteObject final : public Object {
   std::uint32_t handle_;
 };
 
+std::atomic<std::uint64_t> waited_calls{0};
+
+// Writes a call's target, kind, name and arguments.
+void WriteCall(protocol::Writer& out, std::uint32_t handle, CallKind kind, std::string_view name,
+               const Args& args, const std::function<std::uint32_t(const ObjectPtr&)>& to_handle) {
+  out.U32(handle);
+  out.U8(static_cast<std::uint8_t>(kind));
+  out.Text(name);
+  out.U32(static_cast<std::uint32_t>(args.positional.size()));
+  for (const Variant& v : args.positional)
+    out.Value(v, to_handle);
+  out.U32(static_cast<std::uint32_t>(args.named.size()));
+  for (const NamedArg& arg : args.named) {
+    out.Text(arg.name);
+    out.Value(arg.value, to_handle);
+  }
+}
+
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(int fd, pid_t started, std::chrono::milliseconds call_timeout)
       : fd_(fd), started_(started), call_timeout_ms_(call_timeout.count()) {}
   ~Connection() {
-    if (fd_ >= 0)
-      close(fd_);
+    if (fd_ < 0)
+      return;
+    // One-way calls still waiting for a call to ride along with go now; the
+    // releases among them are moot, the server frees everything when the
+    // connection closes.
+    const std::string frames = TakeOutbox();
+    if (!frames.empty())
+      SendAll(fd_, frames, Clock::now() + std::chrono::seconds(1));
+    close(fd_);
   }
 
   pid_t started() const { return started_; }
@@ -259,27 +284,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
         tls_call_timeout ? *tls_call_timeout : std::chrono::milliseconds(call_timeout_ms_.load());
     const Clock::time_point deadline = Clock::now() + limit;
 
-    std::string frames = TakePendingReleases();
     const std::uint32_t call_id = ++next_call_id_;
     protocol::Writer call(MessageType::kCall);
     call.U32(call_id);
-    call.U32(handle);
-    call.U8(static_cast<std::uint8_t>(kind));
-    call.Text(name);
-    auto to_handle = [this](const ObjectPtr& object) { return HandleOf(object); };
-    call.U32(static_cast<std::uint32_t>(args.positional.size()));
-    for (const Variant& v : args.positional)
-      call.Value(v, to_handle);
-    call.U32(static_cast<std::uint32_t>(args.named.size()));
-    for (const NamedArg& arg : args.named) {
-      call.Text(arg.name);
-      call.Value(arg.value, to_handle);
-    }
+    WriteCall(call, handle, kind, name, args,
+              [this](const ObjectPtr& object) { return HandleOf(object); });
+    // What waited in the outbox goes first, in the order it was queued.
+    std::string frames = TakeOutbox();
     frames += call.Finish();
 
     IoResult io = SendAll(fd_, frames, deadline);
     std::string payload;
     if (io == IoResult::kDone) {
+      ++waited_calls;
       waiting_ = true;
       try {
         while (true) {
@@ -318,21 +335,41 @@ class Connection : public std::enable_shared_from_this<Connection> {
     throw AutomationError(dead_reason_);
   }
 
+  // Queues a one-way call. With want_object the result is kept under a
+  // handle chosen here and returned as a proxy; otherwise returns null.
+  ObjectPtr Send(std::uint32_t handle, CallKind kind, std::string_view name, const Args& args,
+                 bool want_object) {
+    std::unique_lock<std::recursive_mutex> lock(mutex_);
+    if (dead_)
+      throw AutomationError(dead_reason_);
+    std::uint32_t result_handle = 0;
+    if (want_object) {
+      next_own_handle_ = (next_own_handle_ + 1) & ~protocol::kClientHandleBit;
+      if (next_own_handle_ == 0)
+        next_own_handle_ = 1;
+      result_handle = next_own_handle_ | protocol::kClientHandleBit;
+    }
+    protocol::Writer send(MessageType::kSend);
+    send.U32(result_handle);
+    WriteCall(send, handle, kind, name, args,
+              [this](const ObjectPtr& object) { return HandleOf(object); });
+    Queue(send.Finish());
+    if (!want_object)
+      return nullptr;
+    return std::make_shared<RemoteObject>(shared_from_this(), result_handle);
+  }
+
+  // Releases travel with the next call (or the next one-way send that
+  // flushes the outbox); the server then frees them before that call runs.
   void Release(std::uint32_t handle) {
+    bool flush = false;
     {
-      std::lock_guard<std::mutex> lock(release_mutex_);
+      std::lock_guard<std::mutex> lock(outbox_mutex_);
       pending_releases_.push_back(handle);
+      flush = pending_releases_.size() * 4 + outbox_.size() > kOutboxFlushBytes;
     }
-    // From an event handler run while this thread waits, the release rides
-    // along with the next call instead.
-    std::unique_lock<std::recursive_mutex> lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock() || waiting_ || dead_)
-      return;
-    const std::string frames = TakePendingReleases();
-    if (!frames.empty() &&
-        SendAll(fd_, frames, Clock::now() + std::chrono::seconds(5)) != IoResult::kDone) {
-      Drop("The connection to the automation server was lost");
-    }
+    if (flush)
+      FlushOutboxWithoutWaiting();
   }
 
  private:
@@ -345,19 +382,55 @@ class Connection : public std::enable_shared_from_this<Connection> {
     return remote->handle();
   }
 
-  std::string TakePendingReleases() {
-    std::vector<std::uint32_t> handles;
-    {
-      std::lock_guard<std::mutex> lock(release_mutex_);
-      handles.swap(pending_releases_);
-    }
-    if (handles.empty())
-      return {};
+  // A program that only releases and sends one-way calls for a long time
+  // must not collect them without end.
+  static constexpr std::size_t kOutboxFlushBytes = 64 * 1024;
+
+  // Moves the releases collected so far into the outbox as one frame.
+  // Caller holds outbox_mutex_.
+  void CloseReleaseFrame() {
+    if (pending_releases_.empty())
+      return;
     protocol::Writer release(MessageType::kRelease);
-    release.U32(static_cast<std::uint32_t>(handles.size()));
-    for (std::uint32_t h : handles)
+    release.U32(static_cast<std::uint32_t>(pending_releases_.size()));
+    for (std::uint32_t h : pending_releases_)
       release.U32(h);
-    return release.Finish();
+    pending_releases_.clear();
+    outbox_ += release.Finish();
+  }
+
+  void Queue(const std::string& frame) {
+    bool flush = false;
+    {
+      std::lock_guard<std::mutex> lock(outbox_mutex_);
+      // A release queued before this call must reach the server before it.
+      CloseReleaseFrame();
+      outbox_ += frame;
+      flush = outbox_.size() > kOutboxFlushBytes;
+    }
+    if (flush)
+      FlushOutboxWithoutWaiting();
+  }
+
+  std::string TakeOutbox() {
+    std::lock_guard<std::mutex> lock(outbox_mutex_);
+    CloseReleaseFrame();
+    std::string frames;
+    frames.swap(outbox_);
+    return frames;
+  }
+
+  // Sends the outbox unless a call of this thread is waiting (an event
+  // handler run by the pump); it then goes with the next call.
+  void FlushOutboxWithoutWaiting() {
+    std::unique_lock<std::recursive_mutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || waiting_ || dead_)
+      return;
+    const std::string frames = TakeOutbox();
+    if (!frames.empty() &&
+        SendAll(fd_, frames, Clock::now() + std::chrono::seconds(5)) != IoResult::kDone) {
+      Drop("The connection to the automation server was lost");
+    }
   }
 
   void Drop(const std::string& reason) {
@@ -384,7 +457,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::string dead_reason_;
   std::string buffer_;
   std::uint32_t next_call_id_ = 0;
-  std::mutex release_mutex_;
+  std::uint32_t next_own_handle_ = 0;
+  // Frames that wait for the next call, in order, and releases not yet put
+  // into a frame (any thread may release a proxy).
+  std::mutex outbox_mutex_;
+  std::string outbox_;
   std::vector<std::uint32_t> pending_releases_;
 };
 
@@ -511,6 +588,42 @@ void SetMessagePump(MessagePump pump) {
   std::lock_guard<std::mutex> lock(PumpMutex());
   Pump() = std::move(pump);
   PumpThread() = std::this_thread::get_id();
+}
+
+namespace {
+
+ObjectPtr InvokeForObjectWithoutWaiting(Object& object, CallKind kind, std::string_view name,
+                                        const Args& args) {
+  if (auto* remote = dynamic_cast<RemoteObject*>(&object))
+    return remote->connection().Send(remote->handle(), kind, name, args, true);
+  return object.Invoke(kind, name, args).AsObject();
+}
+
+}  // namespace
+
+ObjectPtr GetObjectWithoutWaiting(Object& object, std::string_view name, Args args) {
+  return InvokeForObjectWithoutWaiting(object, CallKind::kGet, name, args);
+}
+
+ObjectPtr CallObjectWithoutWaiting(Object& object, std::string_view name, Args args) {
+  return InvokeForObjectWithoutWaiting(object, CallKind::kMethod, name, args);
+}
+
+void PutWithoutAnswer(Object& object, std::string_view name, Variant value, Args args) {
+  args.positional.push_back(std::move(value));
+  try {
+    if (auto* remote = dynamic_cast<RemoteObject*>(&object)) {
+      remote->connection().Send(remote->handle(), CallKind::kPut, name, args, false);
+    } else {
+      object.Invoke(CallKind::kPut, name, args);
+    }
+  } catch (const std::exception&) {
+    // Nobody asked for the outcome.
+  }
+}
+
+std::uint64_t WaitedCallCount() {
+  return waited_calls.load();
 }
 
 bool IsRemoteObject(const Object& object) {

@@ -22,9 +22,11 @@
 
 #include <sys/types.h>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "automation/variant.h"
 
@@ -93,6 +95,30 @@ void SetCallTimeout(Object& object, std::chrono::milliseconds timeout);
 // for its answer throws AutomationError (the call is rejected, not queued).
 using MessagePump = std::function<void()>;
 void SetMessagePump(MessagePump pump);  // empty: none
+
+// --- Calls that do not wait ------------------------------------------------------
+//
+// A one-way call is queued and travels with the next call on its connection
+// that waits for an answer (or when the connection closes); the server runs
+// it before that call. Releases of proxies travel the same way. Its time
+// counts against the deadline of that next call.
+
+// Gets the object-valued property name without waiting: the proxy comes back
+// at once. When the get fails or gives no object, every call on the proxy,
+// and every call passing it as an argument, fails with the message the get
+// would have thrown. For local objects: Get(name, args).AsObject().
+ObjectPtr GetObjectWithoutWaiting(Object& object, std::string_view name, Args args = {});
+
+// The same for a method returning an object.
+ObjectPtr CallObjectWithoutWaiting(Object& object, std::string_view name, Args args = {});
+
+// Puts a property without waiting; its failure is dropped. Only for puts
+// whose failure the caller would ignore anyway.
+void PutWithoutAnswer(Object& object, std::string_view name, Variant value, Args args = {});
+
+// How many calls of this process waited for an answer from a server: the
+// round trips made.
+std::uint64_t WaitedCallCount();
 
 // --- Getting objects ----------------------------------------------------------------
 

@@ -15,6 +15,16 @@
 //   server -> client   Result   u32 call id, Variant
 //   server -> client   Failure  u32 call id, text message
 //   client -> server   Release  u32 count, u32 handle...
+//   client -> server   Send     u32 result handle, u32 handle, u8 kind, text name,
+//                               then the arguments as in Call; never answered
+//
+// A Send is a call whose answer nobody waits for. With result handle 0 its
+// result and its failure are dropped. Otherwise the client has chosen the
+// handle (kClientHandleBit set) under which the object the call returns is
+// kept; when the call fails or returns no object, the handle stands for that
+// failure instead, and every later call on it, or with it as an argument,
+// fails with the failure's message. Handles the server picks never have
+// kClientHandleBit set.
 
 #include <cstdint>
 #include <functional>
@@ -26,9 +36,10 @@
 
 namespace quillon::automation::protocol {
 
-constexpr std::uint16_t kVersion = 1;
+constexpr std::uint16_t kVersion = 2;
 constexpr char kMagic[4] = {'Q', 'L', 'N', 'A'};
 constexpr std::uint32_t kMaxFrame = 64u * 1024u * 1024u;
+constexpr std::uint32_t kClientHandleBit = 0x80000000u;
 
 enum class MessageType : std::uint8_t {
   kHello = 1,
@@ -38,6 +49,7 @@ enum class MessageType : std::uint8_t {
   kResult = 5,
   kFailure = 6,
   kRelease = 7,
+  kSend = 8,
 };
 
 // A malformed or oversized message: the connection cannot continue.

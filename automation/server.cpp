@@ -112,15 +112,42 @@ struct Client {
   bool greeted = false;
   std::string buffer;
   std::unordered_map<std::uint32_t, ObjectPtr> handles;
+  // Handles the client chose for one-way calls that failed: their message.
+  std::unordered_map<std::uint32_t, std::string> failed;
   std::uint32_t next_handle = 0;
 
   std::uint32_t Keep(ObjectPtr object) {
     do {
-      ++next_handle;
+      next_handle = (next_handle + 1) & ~protocol::kClientHandleBit;
     } while (next_handle == 0 || handles.count(next_handle) != 0);
     handles.emplace(next_handle, std::move(object));
     return next_handle;
   }
+
+  void Forget(std::uint32_t handle) {
+    handles.erase(handle);
+    failed.erase(handle);
+  }
+
+  // The object behind handle, or null with error set to why there is none.
+  ObjectPtr Find(std::uint32_t handle, std::string& error) const {
+    if (auto it = handles.find(handle); it != handles.end())
+      return it->second;
+    auto broken = failed.find(handle);
+    error = broken != failed.end() ? broken->second : "Invalid object reference";
+    return nullptr;
+  }
+};
+
+// One call as it arrived, in a Call or a Send.
+struct CallRequest {
+  std::uint32_t handle = 0;
+  std::uint8_t kind = 0;
+  std::string name;
+  Args args;
+  // Why the call cannot be made (a bad object reference); empty when it can.
+  std::string error;
+  ObjectPtr target;
 };
 
 // Blocking send with the socket's send time-out; false when the client is gone
@@ -260,61 +287,104 @@ class Server {
     if (type == MessageType::kRelease) {
       const std::uint32_t count = reader.U32();
       for (std::uint32_t i = 0; i < count; ++i)
-        client.handles.erase(reader.U32());
+        client.Forget(reader.U32());
       return true;
     }
+    if (type == MessageType::kSend)
+      return HandleSend(client, reader);
     if (type != MessageType::kCall)
       throw protocol::ProtocolError("unexpected message");
     return HandleCall(client, reader);
   }
 
-  bool HandleCall(Client& client, protocol::Reader& reader) {
-    const std::uint32_t call_id = reader.U32();
-    const std::uint32_t handle = reader.U32();
-    const std::uint8_t kind_byte = reader.U8();
-    const std::string name = reader.Text();
-    std::string bad_reference;
+  static CallRequest ReadCall(const Client& client, protocol::Reader& reader) {
+    CallRequest call;
+    call.handle = reader.U32();
+    call.kind = reader.U8();
+    call.name = reader.Text();
     auto from_handle = [&](std::uint32_t h) -> ObjectPtr {
-      auto it = client.handles.find(h);
-      if (it == client.handles.end()) {
-        bad_reference = "Invalid object reference";
-        return nullptr;
-      }
-      return it->second;
+      std::string error;
+      ObjectPtr object = client.Find(h, error);
+      if (object == nullptr && call.error.empty())
+        call.error = error;
+      return object;
     };
-    Args args;
     const std::uint32_t positional = reader.U32();
     for (std::uint32_t i = 0; i < positional; ++i)
-      args.positional.push_back(reader.Value(from_handle));
+      call.args.positional.push_back(reader.Value(from_handle));
     const std::uint32_t named = reader.U32();
     for (std::uint32_t i = 0; i < named; ++i) {
       NamedArg arg;
       arg.name = reader.Text();
       arg.value = reader.Value(from_handle);
-      args.named.push_back(std::move(arg));
+      call.args.named.push_back(std::move(arg));
     }
+    std::string target_error;
+    call.target = client.Find(call.handle, target_error);
+    // The object called is the first thing that must exist.
+    if (call.target == nullptr)
+      call.error = target_error;
+    return call;
+  }
 
-    auto target = client.handles.find(handle);
-    ObjectPtr object = target == client.handles.end() ? nullptr : target->second;
-    const bool quit =
-        object != nullptr && object == root_ && kind_byte == 3 && NameEquals(name, "Quit");
+  // Runs the call; false with error set when it failed.
+  static bool Run(const CallRequest& call, Variant& result, std::string& error) {
+    if (!call.error.empty()) {
+      error = call.error;
+      return false;
+    }
+    if (call.kind < 1 || call.kind > 3) {
+      error = "Invalid call kind";
+      return false;
+    }
+    try {
+      result = call.target->Invoke(static_cast<CallKind>(call.kind), call.name, call.args);
+      return true;
+    } catch (const std::exception& e) {
+      error = e.what();
+    } catch (...) {
+      error = "Unknown error in \"" + call.name + "\"";
+    }
+    return false;
+  }
+
+  bool HandleSend(Client& client, protocol::Reader& reader) {
+    const std::uint32_t result_handle = reader.U32();
+    if (result_handle != 0 &&
+        ((result_handle & protocol::kClientHandleBit) == 0 ||
+         client.handles.count(result_handle) != 0 || client.failed.count(result_handle) != 0)) {
+      throw protocol::ProtocolError("a result handle the client may not choose");
+    }
+    const CallRequest call = ReadCall(client, reader);
+    if (call.target != nullptr && call.target == root_ && call.kind == 3 &&
+        NameEquals(call.name, "Quit")) {
+      throw protocol::ProtocolError("\"Quit\" must be answered");
+    }
     Variant result;
     std::string error;
-    bool failed = true;
-    if (object == nullptr || !bad_reference.empty()) {
-      error = "Invalid object reference";
-    } else if (kind_byte < 1 || kind_byte > 3) {
-      error = "Invalid call kind";
-    } else {
+    const bool ran = Run(call, result, error);
+    if (result_handle == 0)
+      return true;
+    if (ran) {
       try {
-        result = object->Invoke(static_cast<CallKind>(kind_byte), name, args);
-        failed = false;
+        client.handles.emplace(result_handle, result.AsObject());
+        return true;
       } catch (const std::exception& e) {
         error = e.what();
-      } catch (...) {
-        error = "Unknown error in \"" + name + "\"";
       }
     }
+    client.failed.emplace(result_handle, error);
+    return true;
+  }
+
+  bool HandleCall(Client& client, protocol::Reader& reader) {
+    const std::uint32_t call_id = reader.U32();
+    const CallRequest call = ReadCall(client, reader);
+    const bool quit = call.target != nullptr && call.target == root_ && call.kind == 3 &&
+                      NameEquals(call.name, "Quit");
+    Variant result;
+    std::string error;
+    bool failed = !Run(call, result, error);
     if (quit) {
       // The root may not know "Quit" itself; the server ends either way.
       failed = false;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "automation/client.h"
 #include "engine/word_connection.h"
 #include "util/text.h"
 
@@ -9,7 +10,10 @@ namespace quillon::engine {
 namespace {
 
 using automation::Args;
+using automation::CallObjectWithoutWaiting;
+using automation::GetObjectWithoutWaiting;
 using automation::NamedArg;
+using automation::PutWithoutAnswer;
 using automation::Variant;
 
 struct DialogWatchHooks {
@@ -35,8 +39,10 @@ Args OpenArgs(const std::string& path, bool read_only, const std::string& passwo
   return args;
 }
 
+// Objects reached on the way to the call that matters are not waited for: a
+// failure to get them is the failure of that call.
 ObjectPtr Open(Object& application, const Args& args) {
-  ObjectPtr documents = application.Get("Documents").AsObject();
+  ObjectPtr documents = GetObjectWithoutWaiting(application, "Documents");
   return documents->Call("Open", args).AsObject();
 }
 
@@ -82,18 +88,13 @@ int WordMajorVersion(const std::string& version_text) {
   return static_cast<int>(value);
 }
 
+// Puts whose errors are ignored do not wait for their answer either.
 void SetWordAlerts(Object& application, bool on) {
-  try {
-    application.Put("DisplayAlerts", on);
-  } catch (const std::exception&) {
-  }
+  PutWithoutAnswer(application, "DisplayAlerts", on);
 }
 
 void SetWordVisible(Object& application, bool visible) {
-  try {
-    application.Put("Visible", visible);
-  } catch (const std::exception&) {
-  }
+  PutWithoutAnswer(application, "Visible", visible);
 }
 
 void QuitWord(Object& application) {
@@ -143,11 +144,11 @@ void SetTitleIfEmpty(Object& document, const std::string& source_path) {
   try {
     Args title;
     title.positional.push_back(Variant("title"));
-    const Variant value = document.Get("BuiltInDocumentProperties", title).AsObject()->Get("value");
+    const Variant value =
+        GetObjectWithoutWaiting(document, "BuiltInDocumentProperties", title)->Get("value");
     if (value.ToText().empty()) {
-      document.Get("BuiltInDocumentProperties", title)
-          .AsObject()
-          ->Put("value", Variant(NamePart(source_path)));
+      PutWithoutAnswer(*GetObjectWithoutWaiting(document, "BuiltInDocumentProperties", title),
+                       "value", Variant(NamePart(source_path)));
     }
   } catch (const std::exception&) {
   }
@@ -156,7 +157,7 @@ void SetTitleIfEmpty(Object& document, const std::string& source_path) {
 int SourceCodePage(Object& document) {
   int code_page = 0;
   try {
-    const int count = document.Get("Characters").AsObject()->Get("Count").ToInt();
+    const int count = GetObjectWithoutWaiting(document, "Characters")->Get("Count").ToInt();
     if (count <= 0) {
       code_page = document.Get("OpenEncoding").ToInt();
     } else {
@@ -166,8 +167,8 @@ int SourceCodePage(Object& document) {
       } else {
         Args first;
         first.positional.push_back(Variant(std::int32_t{1}));
-        const ObjectPtr character =
-            document.Get("Characters").AsObject()->Call("Item", first).AsObject();
+        const ObjectPtr character = CallObjectWithoutWaiting(
+            *GetObjectWithoutWaiting(document, "Characters"), "Item", first);
         const int language = character->Get("LanguageIDFarEast").ToInt();
         code_page = CodePageOfFarEastLanguage(language, open_encoding);
       }
@@ -238,24 +239,16 @@ void RunWordMacro(Object& application, const std::string& macro_name) {
 ObjectPtr ImportMacroModule(Object& document, const std::string& module_path) {
   Args args;
   args.positional.push_back(Variant(module_path));
-  return document.Get("VBProject")
-      .AsObject()
-      ->Get("VBComponents")
-      .AsObject()
-      ->Call("Import", args)
-      .AsObject();
+  ObjectPtr project = GetObjectWithoutWaiting(document, "VBProject");
+  return GetObjectWithoutWaiting(*project, "VBComponents")->Call("Import", args).AsObject();
 }
 
 void RemoveMacroModule(Object& application, const ObjectPtr& component) {
   Args args;
   args.positional.push_back(Variant(component));
-  application.Get("VBE")
-      .AsObject()
-      ->Get("ActiveVBProject")
-      .AsObject()
-      ->Get("VBComponents")
-      .AsObject()
-      ->Call("remove", args);
+  ObjectPtr editor = GetObjectWithoutWaiting(application, "VBE");
+  ObjectPtr project = GetObjectWithoutWaiting(*editor, "ActiveVBProject");
+  GetObjectWithoutWaiting(*project, "VBComponents")->Call("remove", args);
 }
 
 }  // namespace quillon::engine

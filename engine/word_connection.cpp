@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "automation/client.h"
+#include "engine/word_calls.h"
 #include "util/translate.h"
 
 namespace quillon::engine {
@@ -67,10 +68,7 @@ bool ConnectWord(std::string& error_text) {
     }
   }
   if (connected) {
-    try {
-      state.application->Put("Visible", false);
-    } catch (const std::exception&) {
-    }
+    SetWordVisible(*state.application, false);
   } else {
     error_text =
         Tr("Can not load Microsoft Word, you must install Microsoft Word first, please try again!");

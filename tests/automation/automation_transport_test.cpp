@@ -11,12 +11,14 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "automation/client.h"
+#include "automation/protocol.h"
 #include "tests/support/test_automation_server_control.h"
 
 namespace quillon::automation {
@@ -28,6 +30,7 @@ using quillon::testing::StartServerByHand;
 using quillon::testing::TestServerScope;
 using quillon::testing::WaitProcessGone;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using namespace std::chrono_literals;
 
 constexpr char kClass[] = "Quillon.TestServer";
@@ -154,6 +157,77 @@ TEST_F(TransportTest, HandlesAreFreedWhenReleasedAndWhenTheClientLeaves) {
       std::this_thread::sleep_for(5ms);
   }
   EXPECT_EQ(live, 1);
+}
+
+TEST_F(TransportTest, OneWayCallsKeepTheirOrderAndWaitForNothing) {
+  ObjectPtr app = Create();
+  const std::uint64_t start = WaitedCallCount();
+  // A put and an object get that do not wait, then a call that does: the
+  // server runs them first, in the order they were made.
+  PutWithoutAnswer(*app, "Visible", true);
+  ObjectPtr child = CallObjectWithoutWaiting(*app, "MakeChild");
+  ObjectPtr second = CallObjectWithoutWaiting(*app, "MakeChild");
+  EXPECT_EQ(WaitedCallCount(), start);
+  EXPECT_EQ(app->Get("Visible"), Variant(true));
+  EXPECT_EQ(child->Get("Name").AsText(), "child 1");
+  EXPECT_EQ(app->Call("Describe", Positional({Variant(second)})).AsText(), "object child 2");
+  EXPECT_EQ(WaitedCallCount(), start + 3);
+  // Releases ride along too, behind the one-way calls queued before them: a
+  // child made and dropped without a wait is gone at the next call.
+  child.reset();
+  second.reset();
+  CallObjectWithoutWaiting(*app, "MakeChild").reset();
+  EXPECT_EQ(WaitedCallCount(), start + 3);
+  EXPECT_EQ(app->Get("LiveObjects").AsInt(), 0);
+  EXPECT_EQ(WaitedCallCount(), start + 4);
+  // A put queued when the last proxy goes is still delivered.
+  ObjectPtr watcher = AttachAutomationObject(kClass);
+  ASSERT_NE(watcher, nullptr);
+  ObjectPtr other = AttachAutomationObject(kClass);
+  ASSERT_NE(other, nullptr);
+  PutWithoutAnswer(*other, "DisplayAlerts", false);
+  other.reset();
+  Variant alerts;
+  for (int i = 0; i < 200 && alerts != Variant(false); ++i) {
+    alerts = watcher->Get("DisplayAlerts");
+    if (alerts != Variant(false))
+      std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_EQ(alerts, Variant(false));
+}
+
+TEST_F(TransportTest, AFailedOneWayGetFailsEveryUseOfItsObjectWithItsOwnMessage) {
+  ObjectPtr app = Create();
+  ObjectPtr failed =
+      CallObjectWithoutWaiting(*app, "Fail", Positional({Variant("The disk is full.")}));
+  auto message_of = [](const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const AutomationError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(message_of([&] { failed->Get("Name"); }), "The disk is full.");
+  EXPECT_EQ(message_of([&] { app->Call("Describe", Positional({Variant(failed)})); }),
+            "The disk is full.");
+  // A get that gives no object fails its uses as AsObject() would have.
+  ObjectPtr text = GetObjectWithoutWaiting(*app, "Version");
+  EXPECT_EQ(message_of([&] { text->Get("Name"); }), message_of([] { Variant("16.0").AsObject(); }));
+  ObjectPtr none = CallObjectWithoutWaiting(*app, "Echo", Positional({Variant(ObjectPtr())}));
+  EXPECT_EQ(message_of([&] { none->Call("Quit"); }),
+            message_of([] { Variant(ObjectPtr()).AsObject(); }));
+  // A one-way put that fails is dropped: it is not the next call's failure.
+  PutWithoutAnswer(*app, "NoSuchProperty", Variant(std::int32_t{1}));
+  EXPECT_EQ(app->Call("Echo", Positional({Variant(std::int32_t{5})})).AsInt(), 5);
+  // The connection and the server go on; a one-way call on a dropped
+  // connection fails at once.
+  const pid_t pid = ServerPid(*app);
+  kill(pid, SIGKILL);
+  EXPECT_TRUE(WaitProcessGone(pid));
+  EXPECT_THROW(app->Get("Version"), AutomationError);
+  EXPECT_THROW(GetObjectWithoutWaiting(*app, "Documents"), AutomationError);
+  PutWithoutAnswer(*app, "Visible", false);  // dropped without a word
 }
 
 TEST_F(TransportTest, AttachFindsRunningServersOnlyAndCreateReplacesAStaleSocket) {
@@ -385,6 +459,27 @@ TEST_F(TransportTest, MalformedClientsAreDroppedWithoutHarmToOthers) {
   hello += std::string("\x00\x00\x00\x00", 4);
   hello[0] = static_cast<char>(hello.size() - 4);
   EXPECT_THAT(raw_client(hello), HasSubstr("version 9"));
+  // A one-way call may not put its result under a handle the server hands
+  // out: the client is dropped before the call behind it is answered.
+  protocol::Writer greeting(protocol::MessageType::kHello);
+  greeting.Raw(std::string_view(protocol::kMagic, 4));
+  greeting.U16(protocol::kVersion);
+  greeting.Text(kClass);
+  auto call_frame = [](protocol::MessageType type, std::uint32_t first) {
+    protocol::Writer call(type);
+    call.U32(first);  // result handle of a Send, call id of a Call
+    call.U32(1);      // the root
+    call.U8(static_cast<std::uint8_t>(CallKind::kGet));
+    call.Text("Version");
+    call.U32(0);
+    call.U32(0);
+    return call.Finish();
+  };
+  const std::string welcome_only =
+      raw_client(greeting.Finish() + call_frame(protocol::MessageType::kSend, 7) +
+                 call_frame(protocol::MessageType::kCall, 1));
+  EXPECT_THAT(welcome_only, Not(HasSubstr("16.0")));
+  EXPECT_FALSE(welcome_only.empty());
   EXPECT_EQ(app->Call("Echo", Positional({Variant("fine")})).AsText(), "fine");
 }
 

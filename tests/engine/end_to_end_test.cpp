@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "automation/client.h"
 #include "engine/engine_dispatch.h"
 #include "engine/word_connection.h"
 #include "tests/support/temp_dir.h"
@@ -133,7 +134,12 @@ RuntimeFolderScope* EngineServerTest::runtime_ = nullptr;
 
 class EndToEndTest : public EngineServerTest, public ::testing::WithParamInterface<Sample> {};
 
-TEST_P(EndToEndTest, EverySaveFormatByteForByte) {
+// A conversion waits for the open, the save and the close at least; every
+// other call rides along with those, up to ten waits in all.
+constexpr std::uint64_t kFewestRoundTrips = 3;
+constexpr std::uint64_t kMostRoundTrips = 10;
+
+TEST_P(EndToEndTest, EverySaveFormatByteForByteInFewRoundTrips) {
   const Sample& sample = GetParam();
   TempDir dir;
   const std::string source = dir.File("in/" + sample.file);
@@ -153,10 +159,14 @@ TEST_P(EndToEndTest, EverySaveFormatByteForByte) {
   for (const auto& [code, bytes] : expected) {
     const std::string destination = dir.File("out/" + sample.file + "." + code + ".txt");
     std::string error;
+    const std::uint64_t waited_before = automation::WaitedCallCount();
     ASSERT_TRUE(ConvertDocument(source, destination, code, "\r\ntextdelimit=0\r\n\r\n", error))
         << sample.file << " format " << code << ": " << error;
+    const std::uint64_t waited = automation::WaitedCallCount() - waited_before;
     EXPECT_EQ(error, "");
     EXPECT_EQ(ReadFile(destination), bytes) << sample.file << " format " << code;
+    EXPECT_GE(waited, kFewestRoundTrips) << sample.file << " format " << code;
+    EXPECT_LE(waited, kMostRoundTrips) << sample.file << " format " << code;
   }
   // The source is opened read-only and never touched.
   EXPECT_EQ(ReadFile(source),
@@ -205,12 +215,20 @@ class CorpusEndToEndTest : public EngineServerTest {
   TempFolderScope work_;
 };
 
-TEST_F(CorpusEndToEndTest, DocTakesTheRtfRoadAndCleansUp) {
+TEST_F(CorpusEndToEndTest, DocTakesTheRtfRoadInFewRoundTripsAndCleansUp) {
   const std::string destination = dir_.File("out/test05.txt");
   std::string error;
-  ASSERT_TRUE(ConvertDocument(Corpus("nwe__test05.doc"), destination, "2",
-                              "\r\ntextdelimit=0\r\n\r\n", error))
-      << error;
+  // Twice: the first conversion of a run also connects.
+  for (int run = 0; run < 2; ++run) {
+    const std::uint64_t waited_before = automation::WaitedCallCount();
+    ASSERT_TRUE(ConvertDocument(Corpus("nwe__test05.doc"), destination, "2",
+                                "\r\ntextdelimit=0\r\n\r\n", error))
+        << error;
+    const std::uint64_t waited = automation::WaitedCallCount() - waited_before;
+    // Saved as RTF, closed and opened again: two opens, saves and closes.
+    EXPECT_GE(waited, 2 * kFewestRoundTrips) << "run " << run;
+    EXPECT_LE(waited, kMostRoundTrips) << "run " << run;
+  }
   EXPECT_EQ(ReadFile(destination).rfind("This is a simple file created with Word 97-SR2.\r\n", 0),
             0u)
       << ReadFile(destination);
