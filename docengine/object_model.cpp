@@ -1,7 +1,12 @@
 #include "docengine/object_model.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "charset/code_page.h"
@@ -10,6 +15,7 @@
 #include "docengine/docx_reader.h"
 #include "docengine/html_reader.h"
 #include "docengine/macro_project.h"
+#include "docengine/rtf_read_back.h"
 #include "docengine/text_writer.h"
 
 namespace quillon::docengine {
@@ -75,6 +81,70 @@ bool WriteDocument(const Document& doc, const std::string& path, int format, int
           "; it writes text (2, 3, 4, 5, 7), RTF (6), HTML (8) and Word (12, 16).";
   return false;
 }
+
+// A file as the system last saw it. Writing the file again or putting
+// another file in its place changes at least one of these.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const FileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+bool StampOf(const std::string& path, FileStamp& stamp) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return false;
+  stamp.device = info.st_dev;
+  stamp.inode = info.st_ino;
+  stamp.size = info.st_size;
+  stamp.modified = info.st_mtim;
+  stamp.changed = info.st_ctim;
+  return true;
+}
+
+std::size_t HashBytes(std::string_view bytes) {
+  return std::hash<std::string_view>()(bytes);
+}
+
+// The whole file, at most `limit` bytes; nothing when it is larger or
+// cannot be read.
+std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr)
+    return std::nullopt;
+  std::string data;
+  char buffer[65536];
+  std::size_t got = 0;
+  bool fits = true;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (data.size() + got > limit) {
+      fits = false;
+      break;
+    }
+    data.append(buffer, got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed || !fits)
+    return std::nullopt;
+  return data;
+}
+
+// An RTF file this engine wrote from a document: where, what the file
+// looked like right after, and a hash of the bytes.
+struct WrittenRtf {
+  std::string path;
+  FileStamp stamp;
+  std::size_t hash = 0;
+};
 
 const char* FormatName(SourceFormat format) {
   switch (format) {
@@ -303,7 +373,7 @@ class DocumentObject : public Object {
     std::string error;
     bool saved = false;
     try {
-      saved = WriteDocument(state_->doc, file_name->ToText(), format, encoding, error);
+      saved = Write(file_name->ToText(), format, encoding, error);
     } catch (const std::bad_alloc&) {
       throw AutomationError(kOutOfMemoryMessage);
     }
@@ -357,7 +427,7 @@ class DocumentObject : public Object {
     std::string error;
     bool saved = false;
     try {
-      saved = WriteDocument(state_->doc, state_->path, format, encoding, error);
+      saved = Write(state_->path, format, encoding, error);
     } catch (const std::bad_alloc&) {
       throw AutomationError(kOutOfMemoryMessage);
     }
@@ -368,10 +438,31 @@ class DocumentObject : public Object {
     state_->saved = true;
   }
 
+  // Writes the document; an RTF file is remembered, so that opening it
+  // again right after this document closes can take the model instead of
+  // reading the file.
+  bool Write(const std::string& path, int format, int encoding, std::string& error) {
+    written_rtf_.reset();
+    if (format != kSaveFormatRtf)
+      return WriteDocument(state_->doc, path, format, encoding, error);
+    std::string bytes;
+    if (!RenderDocument(state_->doc, format, encoding, bytes, error) ||
+        !WriteFileReplacing(path, bytes, error)) {
+      return false;
+    }
+    WrittenRtf written;
+    written.path = path;
+    written.hash = HashBytes(bytes);
+    if (StampOf(path, written.stamp))
+      written_rtf_ = std::move(written);
+    return true;
+  }
+
   void Close(const Args& args);
 
   std::shared_ptr<DocumentState> state_;
   DocumentsObject* owner_;
+  std::optional<WrittenRtf> written_rtf_;
 };
 
 class DocumentsObject : public Object {
@@ -401,6 +492,14 @@ class DocumentsObject : public Object {
     UnknownName("Documents", name);
   }
 
+  // A document closed right after it was saved as RTF, unchanged since:
+  // kept until the next Open, which takes it when it opens that file as
+  // it was written.
+  void KeepWritten(WrittenRtf file, Document doc) {
+    written_.reset();
+    written_.emplace(Written{std::move(file), std::move(doc)});
+  }
+
   void Remove(const DocumentObject* doc) {
     open_.erase(
         std::remove_if(open_.begin(), open_.end(), [doc](const auto& d) { return d.get() == doc; }),
@@ -424,6 +523,7 @@ class DocumentsObject : public Object {
       doc->Detach();
     }
     open_.clear();
+    written_.reset();
   }
 
  private:
@@ -448,8 +548,17 @@ class DocumentsObject : public Object {
     }
     auto state = std::make_shared<DocumentState>();
     ReadResult result;
+    std::optional<Written> written = std::move(written_);
+    written_.reset();
     try {
-      result = ReadDocumentFile(options, state->doc);
+      if (written && TakeWritten(*written, options, state->doc)) {
+        result = ReadResult::Success();
+      } else {
+        written.reset();
+        result = ReadDocumentFile(options, state->doc);
+        if (options_.on_file_read)
+          options_.on_file_read(options.path);
+      }
     } catch (const std::bad_alloc&) {
       // The server's address space is capped; a document that needs more
       // costs this call, not the process.
@@ -465,8 +574,31 @@ class DocumentsObject : public Object {
     return Variant(std::static_pointer_cast<Object>(doc));
   }
 
+  struct Written {
+    WrittenRtf file;
+    Document doc;
+  };
+
+  // Moves the kept document into `doc` when `options` open the file it was
+  // written to and the file is still what was written.
+  static bool TakeWritten(Written& written, const OpenOptions& options, Document& doc) {
+    if (options.recover_any || written.file.path != options.path)
+      return false;
+    FileStamp now;
+    if (!StampOf(options.path, now) || !(now == written.file.stamp))
+      return false;
+    std::optional<std::string> bytes = ReadSmallFile(options.path, options.limits.max_input_bytes);
+    if (!bytes || HashBytes(*bytes) != written.file.hash)
+      return false;
+    if (!ReadBackWrittenRtf(written.doc, options.limits))
+      return false;
+    doc = std::move(written.doc);
+    return true;
+  }
+
   EngineOptions options_;
   std::vector<std::shared_ptr<DocumentObject>> open_;
+  std::optional<Written> written_;
 };
 
 void DocumentObject::Close(const Args& args) {
@@ -475,6 +607,9 @@ void DocumentObject::Close(const Args& args) {
   if (save != nullptr && save->ToInt() == -1)
     Save();
   state_->closed = true;
+  if (written_rtf_ && !state_->changed && owner_ != nullptr)
+    owner_->KeepWritten(std::move(*written_rtf_), std::move(state_->doc));
+  written_rtf_.reset();
   state_->doc = Document();
   if (owner_ != nullptr) {
     DocumentsObject* owner = owner_;

@@ -30,6 +30,7 @@
 // by one). A closed document raises an error on every further call.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,12 @@ struct EngineOptions {
   // How long one macro run ("Run") may take before it is stopped; the
   // caller's own call deadline is usually shorter.
   std::chrono::milliseconds macro_time_limit{std::chrono::minutes(10)};
+  // Called with the path each time "Open" reads a file through its reader.
+  // An RTF file this application has just saved from a document that was
+  // then closed unchanged is not read again while it is what was written
+  // (same path, device, inode, size, modification and change times, and
+  // bytes): "Open" takes that document as the file reads back.
+  std::function<void(const std::string& path)> on_file_read;
 };
 
 // The application object (the root the server hands to clients).
