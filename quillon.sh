@@ -109,7 +109,7 @@ case "$cmd" in
     CC=clang CXX=clang++ cmake -S "$top" -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DQUILLON_BUILD_FUZZ=ON -DQUILLON_BUILD_TESTS=OFF -DQUILLON_BUILD_BENCH=OFF >/dev/null
     targets=(fuzz_rtf fuzz_docx fuzz_doc fuzz_html fuzz_text fuzz_wordperfect fuzz_macro_parser
-             fuzz_profile)
+             fuzz_profile fuzz_watch_list fuzz_wordcnv)
     [ $# -gt 0 ] && targets=("$1")
     seconds=${2:-20}
     cmake --build "$fuzz_dir" -j"$(nproc)" --target "${targets[@]}"
@@ -122,10 +122,12 @@ case "$cmd" in
       case $t in
         fuzz_rtf) kinds=rtf ;; fuzz_docx) kinds=docx ;; fuzz_doc) kinds=doc ;;
         fuzz_html) kinds="html htm" ;; fuzz_wordperfect) kinds="wpd wp" ;;
-        fuzz_text) kinds="txt tsv md" ;; *) kinds= ;;
+        fuzz_text) kinds="txt tsv md" ;; fuzz_wordcnv) kinds="dbf wk1 wk3 wks 123" ;;
+        *) kinds= ;;
       esac
       [ "$t" = fuzz_macro_parser ] && cp -n "$top/plugin.bas" "$seeds/" 2>/dev/null
       [ "$t" = fuzz_profile ] && printf '[Tarvell\\Quillon]\r\nLanguage=en\r\nCreate Log File=1\r\n' >"$seeds/set.ini"
+      [ "$t" = fuzz_watch_list ] && printf 'record count2=2\r\n1\r\n/home/a/in\r\nSame File Path\r\n<-draft->*.doc;*.rtf\r\nYes\r\nUnicode Text(*.txt)\r\n0\r\n/tmp/b\r\n/tmp/out\r\n*.*\r\nNo\r\nText Only(*.txt)\r\n' >"$seeds/watcher.ini"
       for k in $kinds; do
         find "$corpus" -type f -iname "*.$k" -size -512k -exec cp -n {} "$seeds/" \; 2>/dev/null || true
       done

@@ -59,8 +59,10 @@ std::string WatchEntry::SubFolderText() const {
 }
 
 std::string ComposeFileFilter(const std::string& masks, const std::string& exclude_words) {
+  // Masks that hold "->" themselves get the empty word list in front, or
+  // they would read back as the text after their own "->".
   if (exclude_words.empty()) {
-    return masks;
+    return masks.find("->") == std::string::npos ? masks : "<-->" + masks;
   }
   return "<-" + exclude_words + "->" + masks;
 }

@@ -60,7 +60,8 @@ struct WatchEntry {
 };
 
 // The filter text of masks and exclude words: the masks alone without
-// exclude words, else "<-" + words + "->" + masks.
+// exclude words (after an empty "<-->" when they hold "->"), else "<-" +
+// words + "->" + masks.
 std::string ComposeFileFilter(const std::string& masks, const std::string& exclude_words);
 
 // True when a sub-folder text means "Yes" (the English word or its

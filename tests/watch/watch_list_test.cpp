@@ -183,6 +183,19 @@ TEST(WatchFileFilter, MasksAndExcludeWords) {
   EXPECT_EQ(entry.Masks(), "<-old*.doc");
   EXPECT_EQ(ComposeFileFilter("*.doc", ""), "*.doc");
   EXPECT_EQ(ComposeFileFilter("*.doc", "a;b"), "<-a;b->*.doc");
+  // Masks that hold the marker keep it, in the filter and through the file.
+  entry.file_filter = ComposeFileFilter("a->b*.doc;*.rtf", "");
+  EXPECT_EQ(entry.Masks(), "a->b*.doc;*.rtf");
+  EXPECT_EQ(entry.ExcludeWords(), "");
+  TempDir dir;
+  const std::string path = dir.path() + "/watcher.ini";
+  WatchListModel list;
+  list.AddWatchRow(true, "/in", "/out", "a->b*.doc;*.rtf", "", "No", "2");
+  ASSERT_TRUE(SaveWatchList(path, list));
+  WatchListModel again;
+  LoadWatchList(path, again);
+  ASSERT_EQ(again.rowCount(), 1);
+  EXPECT_EQ(again.entry(0).Masks(), "a->b*.doc;*.rtf");
 }
 
 TEST(WatchListModelTest, RowsKeepTheirIdsAndDeleteRemovesExactlyTheGivenRows) {
