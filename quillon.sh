@@ -6,6 +6,9 @@
 #   ./quillon.sh bench [NAME]    set up (with the comparison tools), build, run the benchmarks
 #   ./quillon.sh build           set up and build only
 #   ./quillon.sh screenshots     set up, build, render every window into build/screenshots/
+#   ./quillon.sh package         set up (with the packaging tools), build, make the Debian
+#                                package build/package/quillon_VERSION_ARCH.deb and check
+#                                it with lintian
 #   ./quillon.sh fuzz [TARGET] [SECONDS]
 #                                set up clang, build the fuzz targets into build-fuzz/, run
 #                                each one (or TARGET) for SECONDS (default 20) on the corpus
@@ -26,10 +29,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth shared-mime-info xdg-utils fonts-dejavu-core x11-utils desktop-file-utils trayer
   libatspi2.0-dev at-spi2-core dbus-daemon
-  groff-base
+  groff-base librsvg2-bin
 )
 bench_packages=(antiword catdoc unrtf pandoc docx2txt html2text hyperfine)
 fuzz_packages=(clang libclang-rt-14-dev)
+package_packages=(dpkg-dev lintian)
 
 missing_packages() {
   local p
@@ -103,6 +107,16 @@ case "$cmd" in
     mkdir -p "$out"
     xvfb-run -a -s "-screen 0 1280x1024x24" "$build_dir/bin/quillon_screenshots" "$out"
     ;;
+  package)
+    install_packages "${packages[@]}" "${package_packages[@]}"
+    build
+    rm -rf "$build_dir/package"
+    (cd "$build_dir" && cpack -G DEB)
+    debs=("$build_dir"/package/quillon_*.deb)
+    # Errors fail the command; warnings are shown.
+    lintian --fail-on error --tag-display-limit 0 "${debs[@]}"
+    echo "Package: ${debs[*]}"
+    ;;
   fuzz)
     install_packages "${packages[@]}" "${fuzz_packages[@]}"
     fuzz_dir=$top/build-fuzz
@@ -141,7 +155,8 @@ case "$cmd" in
     done
     ;;
   *)
-    echo "usage: $0 run [ARGS...] | test | bench [NAME] | build | screenshots | fuzz [TARGET] [SECONDS]" >&2
+    echo "usage: $0 run [ARGS...] | test | bench [NAME] | build | screenshots | package |" \
+      "fuzz [TARGET] [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -48,10 +48,26 @@ std::string ProgramFolder() {
   return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
 
+// The built-in engine server lies beside the running program (the build
+// tree, a copied program folder), or in ../libexec/quillon when installed; the
+// same rule as the helper programs of platform/ (no dependency on it here).
+std::string EngineProgram() {
+  const std::string folder = ProgramFolder();
+  const std::string beside = folder + "/quillon-engine";
+  struct stat info {};
+  if (::stat(beside.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    return beside;
+  }
+  const std::size_t slash = folder.rfind('/');
+  const std::string parent =
+      slash == std::string::npos || slash == 0 ? "" : folder.substr(0, slash);
+  return parent + "/libexec/quillon/quillon-engine";
+}
+
 std::map<std::string, std::string>& Registry() {
   static std::map<std::string, std::string> registry = [] {
     std::map<std::string, std::string> built_in;
-    const std::string engine = ProgramFolder() + "/quillon-engine";
+    const std::string engine = EngineProgram();
     for (const char* id : {"Word.Application", "Word.Application.8", "Word.Application.9",
                            "Word.Application.10", "Word.Basic"}) {
       built_in[id] = engine;

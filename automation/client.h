@@ -41,7 +41,7 @@ void RegisterServer(const std::string& class_id, const std::string& program);
 // The registered program, or nullopt. Until a program is registered for them,
 // "Word.Application", "Word.Application.8", "Word.Application.9",
 // "Word.Application.10" and "Word.Basic" name "quillon-engine" beside the
-// running program.
+// running program, or in ../libexec/quillon/ from it when it is not beside it.
 std::optional<std::string> RegisteredServer(const std::string& class_id);
 
 // --- Running-object table -------------------------------------------------------

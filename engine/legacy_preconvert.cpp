@@ -58,6 +58,16 @@ void SetEngineFileFolder(const std::string& folder) {
   }
 }
 
+std::string LegacyConverterPath() {
+  {
+    std::lock_guard<std::mutex> guard(FolderLock());
+    if (!ChosenFolder().empty()) {
+      return ChosenFolder() + kLegacyConverterName;
+    }
+  }
+  return HelperProgramPath(kLegacyConverterName);
+}
+
 std::string LegacyConverterCommandLine(const std::string& converter, const std::string& source,
                                        const std::string& html) {
   return "\"" + converter + "\" \"" + source + "\" \"" + html + "\" \"" + kImportConverter +
@@ -67,7 +77,7 @@ std::string LegacyConverterCommandLine(const std::string& converter, const std::
 std::string PreconvertLegacyFile(const std::string& source, const std::string& html) {
   std::remove(html.c_str());
   try {
-    const std::string converter = EngineFileFolder() + kLegacyConverterName;
+    const std::string converter = LegacyConverterPath();
     const std::string output =
         RunAndCaptureArgs({converter, source, html, kImportConverter, kExportConverter},
                           LegacyConverterCommandLine(converter, source, html));

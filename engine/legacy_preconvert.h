@@ -23,13 +23,18 @@ bool IsLegacyExtension(const std::string& lower_extension);
 std::string EngineFileFolder();
 void SetEngineFileFolder(const std::string& folder);  // empty: back to the default
 
+// The converter program: in the folder SetEngineFileFolder chose, else where
+// the helper programs lie (HelperProgramPath: beside the program, or its
+// installed place).
+std::string LegacyConverterPath();
+
 // The converter program's command line as shown in messages and judged
 // output; the arguments are passed to the program unsplit, so a path holding
 // a quote or a blank still reaches it whole.
 std::string LegacyConverterCommandLine(const std::string& converter, const std::string& source,
                                        const std::string& html);
 
-// Deletes `html`, runs the converter program from EngineFileFolder() on
+// Deletes `html`, runs the converter program (LegacyConverterPath) on
 // `source`, and judges the outcome: output containing "error" fails with
 // that output trimmed; an existing `html` is success (empty result); no
 // output at all fails with "call word conversion dll error, can't create

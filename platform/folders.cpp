@@ -86,6 +86,15 @@ std::string ResourceFolder() {
   return program;
 }
 
+std::string HelperProgramPath(const std::string& name) {
+  std::string beside = ProgramFolder() + name;
+  std::error_code ec;
+  if (fs::is_regular_file(beside, ec)) {
+    return beside;
+  }
+  return (fs::path(ProgramFolder() + "../libexec/quillon") / name).lexically_normal().string();
+}
+
 StateEnvironment CurrentStateEnvironment() {
   return {EnvText("QUILLON_HOME"), EnvText("XDG_CONFIG_HOME"), EnvText("XDG_STATE_HOME"),
           EnvText("HOME")};

@@ -3,7 +3,9 @@
 //
 // Read-only side files (help.htm, License.txt, locale/, plugin.bas, samples)
 // come with the program: beside the executable, or in ../share/quillon when
-// the program is installed. Writable files live in the state folder:
+// the program is installed. The helper programs it starts (quillon-engine,
+// wordcnv.dll) lie beside the executable too, or in ../libexec/quillon when
+// installed. Writable files live in the state folder:
 // - QUILLON_HOME, when set, holds everything (tests use it);
 // - else a "set.ini" beside the executable means portable use, and the
 //   executable's folder holds everything;
@@ -29,6 +31,11 @@ std::string ProgramPath();
 
 // The folder of the read-only side files.
 std::string ResourceFolder();
+
+// The full path of the helper program `name`: beside the executable when it
+// lies there, else in ../libexec/quillon/ (returned even when absent there, so
+// that the start fails naming the installed place).
+std::string HelperProgramPath(const std::string& name);
 
 // The folder of "set.ini" and "watcher.ini".
 std::string ConfigFolder();
