@@ -26,6 +26,9 @@ struct Run {
   // unique within the document, 0 outside any field. Runs of a nested
   // field carry the number of the outermost one.
   std::uint32_t field = 0;
+  // The footnote or endnote whose reference mark the run is (its Note::id),
+  // 0 for every other text.
+  std::uint32_t note = 0;
 };
 
 struct Block;
@@ -71,6 +74,10 @@ struct Block {
 struct Note {
   std::string mark;  // reference mark as shown in the text ("1", "i", "*")
   std::vector<Block> blocks;
+  // A number unique among the document's footnotes and endnotes, carried by
+  // the runs of its reference mark in the main text; 0 when the reader
+  // knows no mark.
+  std::uint32_t id = 0;
 };
 
 struct Comment {

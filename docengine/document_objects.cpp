@@ -726,6 +726,17 @@ class CommentsObject : public CollectionObject {
   }
 };
 
+// The reference mark of a note goes with the note.
+void RemoveNoteMark(Document& doc, std::uint32_t id) {
+  if (id == 0)
+    return;
+  ForEachParagraph(doc.body, [&](Paragraph& p) {
+    p.runs.erase(
+        std::remove_if(p.runs.begin(), p.runs.end(), [&](const Run& r) { return r.note == id; }),
+        p.runs.end());
+  });
+}
+
 class NoteObject : public PlacedItem {
  public:
   NoteObject(std::shared_ptr<DocumentState> state, std::shared_ptr<ItemRef> ref)
@@ -741,6 +752,7 @@ class NoteObject : public PlacedItem {
       if (NameEquals(name, "Index"))
         return Variant(static_cast<std::int32_t>(i + 1));
       if (NameEquals(name, "Delete")) {
+        RemoveNoteMark(state_->doc, notes[i].id);
         notes.erase(notes.begin() + static_cast<std::ptrdiff_t>(i));
         state_->Removed(ref_->kind, i);
         state_->MarkChanged();

@@ -138,6 +138,7 @@ void DocxParser::AddText(Paragraph& para, std::string text, const Context& ctx,
   run.inserted = ctx.inserted;
   run.field_code = field_code || InFieldCode();
   run.field = field_;
+  run.note = note_mark_;
   run.lang = format.lang;
   run.lang_fe = format.lang_fe;
   AppendRunText(para.runs, run, text);
@@ -233,8 +234,12 @@ void DocxParser::ParseRun(const pugi::xml_node& r, Paragraph& para, std::vector<
       }
     } else if (name == "footnoteReference" || name == "endnoteReference") {
       const bool custom = AttrOn(c, "customMarkFollows");
-      AddText(para, notes_.Mark(name == "endnoteReference", AttrText(c, "id"), custom), ctx, format,
-              false);
+      const bool endnote = name == "endnoteReference";
+      const std::string id = AttrText(c, "id");
+      const std::string mark = notes_.Mark(endnote, id, custom);
+      note_mark_ = notes_.Anchor(endnote, id);
+      AddText(para, mark, ctx, format, false);
+      note_mark_ = 0;
     } else if (name == "drawing" || name == "pict" || name == "object") {
       ParseDrawing(c, extra, ctx, depth + 1);
     } else if (name == "AlternateContent") {
@@ -329,6 +334,7 @@ void DocxParser::ParseParagraph(const pugi::xml_node& p, std::vector<Block>& out
   if (num_id.empty() || ilvl < 0)
     styles_.ResolveNumbering(ctx.paragraph_style, num_id, ilvl);
   if (pugi::xml_node sect = Child(ppr, "sectPr")) {
+    NoteSection(sect);
     const int width = Twips(AttrText(Child(sect, "pgSz"), "w"));
     pugi::xml_node mar = Child(sect, "pgMar");
     const int text = width - Twips(AttrText(mar, "left")) - Twips(AttrText(mar, "right")) -
@@ -520,6 +526,7 @@ void DocxParser::ParseBlocks(const pugi::xml_node& container, std::vector<Block>
     } else if (name == "altChunk") {
       ParseAltChunk(c, out);
     } else if (name == "sectPr") {
+      NoteSection(c);
       const int width = Twips(AttrText(Child(c, "pgSz"), "w"));
       pugi::xml_node mar = Child(c, "pgMar");
       const int text = width - Twips(AttrText(mar, "left")) - Twips(AttrText(mar, "right")) -

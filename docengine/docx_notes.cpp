@@ -31,6 +31,16 @@ std::string NoteTable::Mark(Kind& kind, const std::string& id, bool custom) {
   return mark;
 }
 
+std::uint32_t NoteTable::Anchor(bool endnote, const std::string& id) {
+  Kind& kind = Of(endnote);
+  auto it = kind.anchors.find(id);
+  if (it != kind.anchors.end())
+    return it->second;
+  const std::uint32_t anchor = ++anchor_count_;
+  kind.anchors[id] = anchor;
+  return anchor;
+}
+
 void NoteTable::AddBody(bool endnote, const std::string& id, Note note) {
   Kind& kind = Of(endnote);
   kind.part_order.push_back(id);
@@ -43,6 +53,8 @@ void NoteTable::MoveInto(Kind& kind, std::vector<Note>& target) {
     if (it == kind.bodies.end())
       continue;
     it->second.mark = kind.marks[id];
+    auto anchor = kind.anchors.find(id);
+    it->second.id = anchor == kind.anchors.end() ? 0 : anchor->second;
     target.push_back(std::move(it->second));
     kind.bodies.erase(it);
   }

@@ -3,6 +3,7 @@
 // marks, numbered in the order the references come, and their bodies in
 // that order at the end.
 
+#include <cstdint>
 #include <map>
 #include <pugixml.hpp>
 #include <string>
@@ -20,6 +21,9 @@ class NoteTable {
   // The mark of the reference to note `id`, numbered on at its first
   // reference. A custom mark follows in the text itself: the mark is empty.
   std::string Mark(bool endnote, const std::string& id, bool custom);
+  // The model's number of note `id` (Note::id), carried by the runs of its
+  // reference mark: footnotes and endnotes count on together from 1.
+  std::uint32_t Anchor(bool endnote, const std::string& id);
   // The body of note `id`, in the order of its part.
   void AddBody(bool endnote, const std::string& id, Note note);
   // Moves the notes into `doc`: referenced ones in the order of their
@@ -34,6 +38,7 @@ class NoteTable {
     std::map<std::string, Note> bodies;
     std::vector<std::string> part_order;
     std::vector<std::string> reference_order;
+    std::map<std::string, std::uint32_t> anchors;
     int count = 0;
   };
   Kind& Of(bool endnote) { return endnote ? endnotes_ : footnotes_; }
@@ -42,6 +47,7 @@ class NoteTable {
 
   Kind footnotes_{"decimal"};
   Kind endnotes_{"lowerRoman"};
+  std::uint32_t anchor_count_ = 0;
 };
 
 }  // namespace quillon::docengine::docx

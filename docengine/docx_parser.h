@@ -38,6 +38,10 @@ class DocxParser {
   // docx_reader.cpp
   void LoadSettings(const pugi::xml_node& root);
   void LoadCoreProperties(const pugi::xml_node& root);
+  // The first section's default header and footer parts, once the body is
+  // read.
+  void NoteSection(const pugi::xml_node& sect);
+  void LoadHeaderFooter(const std::string& rel, std::vector<Block>& out);
 
   // docx_notes.cpp
   void LoadNotes(const pugi::xml_node& root, bool endnotes);
@@ -90,9 +94,14 @@ class DocxParser {
   // that new runs belong to; 0 outside any.
   std::uint32_t field_ = 0;
   std::uint32_t field_counter_ = 0;
+  std::uint32_t note_mark_ = 0;  // the note whose reference mark AddText adds, else 0
   int simple_fields_open_ = 0;
   std::size_t chars_ = 0;
   int section_width_ = 0;
+  // The relationships of the first section's default header and footer.
+  bool section_seen_ = false;
+  std::string header_rel_;
+  std::string footer_rel_;
 };
 
 // Of the Choices of an mc:AlternateContent, the first whose Requires names

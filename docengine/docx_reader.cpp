@@ -94,6 +94,10 @@ ReadResult DocxParser::Parse(std::string_view data) {
     return failure_;
   if (doc_.page.text_width_twips == 0)
     doc_.page.text_width_twips = section_width_;
+  LoadHeaderFooter(header_rel_, doc_.header);
+  LoadHeaderFooter(footer_rel_, doc_.footer);
+  if (failed_)
+    return failure_;
 
   load(kRelFootnotes, [&](const pugi::xml_node& root) { LoadNotes(root, false); });
   load(kRelEndnotes, [&](const pugi::xml_node& root) { LoadNotes(root, true); });
@@ -123,6 +127,36 @@ void DocxParser::LoadSettings(const pugi::xml_node& root) {
     }
   }
   notes_.LoadFormats(root);
+}
+
+void DocxParser::NoteSection(const pugi::xml_node& sect) {
+  if (section_seen_)
+    return;
+  section_seen_ = true;
+  for (pugi::xml_node n : sect.children()) {
+    const std::string_view name = Local(n);
+    if (name != "headerReference" && name != "footerReference")
+      continue;
+    const std::string type = AttrText(n, "type");
+    if (!type.empty() && type != "default")
+      continue;
+    (name == "headerReference" ? header_rel_ : footer_rel_) = AttrText(n, "id");
+  }
+}
+
+void DocxParser::LoadHeaderFooter(const std::string& rel, std::vector<Block>& out) {
+  if (rel.empty() || failed_)
+    return;
+  auto it = main_rels_.find(rel);
+  if (it == main_rels_.end() || it->second.external || !package_.Has(it->second.target))
+    return;
+  pugi::xml_document xml;
+  ReadResult ignored;
+  if (!package_.ReadXmlPart(it->second.target, xml, ignored))
+    return;
+  fields_.clear();
+  field_ = 0;
+  ParseBlocks(xml.document_element(), out, Context{}, 1);
 }
 
 void DocxParser::LoadCoreProperties(const pugi::xml_node& root) {

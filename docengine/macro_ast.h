@@ -69,6 +69,9 @@ struct Expr {
   Op op = Op::kAdd;
   ExprPtr lhs;
   ExprPtr rhs;
+  // Written in parentheses of its own: a value, never a variable passed by
+  // reference.
+  bool parenthesized = false;
 };
 
 // "As ..." of a declaration.
@@ -138,6 +141,7 @@ struct Stmt {
   int line = 0;
   std::vector<VarDecl> decls;
   bool preserve = false;
+  bool is_static = false;  // kDim of "Static": kept from call to call
   ExprPtr target;
   ExprPtr value;
   bool is_set = false;

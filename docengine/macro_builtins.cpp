@@ -696,11 +696,20 @@ Value CallBuiltin(std::string_view name, const std::vector<Value>& raw,
     const std::string text = args[0].ToString();
     const std::string delimiter =
         args.size() >= 2 && !args[1].is_empty() ? args[1].ToString() : " ";
+    // At most `limit` parts; the last one keeps the rest of the text.
+    std::int32_t limit = -1;
+    if (args.size() >= 3 && !args[2].is_empty()) {
+      limit = LongOf(args[2]);
+      if (limit < -1)
+        InvalidCall(name);
+    }
     auto array = std::make_shared<ArrayData>();
-    if (!text.empty()) {
+    if (!text.empty() && limit != 0) {
       std::size_t pos = 0;
       while (true) {
-        const std::size_t at = delimiter.empty() ? std::string::npos : text.find(delimiter, pos);
+        const bool last = limit > 0 && static_cast<std::int32_t>(array->items.size()) == limit - 1;
+        const std::size_t at =
+            delimiter.empty() || last ? std::string::npos : text.find(delimiter, pos);
         array->items.push_back(Value::String(
             text.substr(pos, at == std::string::npos ? std::string::npos : at - pos)));
         if (at == std::string::npos)

@@ -44,12 +44,18 @@ struct EndRun {};
 
 enum class Flow { kNormal, kExitProcedure, kExitFor, kExitDo };
 
+constexpr const char* kDefaultErrSource = "plugin";
+
 struct ErrState {
   int number = 0;
   std::string description;
+  std::string source;
+  // The source Err.Raise named, taken over when its error is passed over.
+  std::string raised_source;
   void Clear() {
     number = 0;
     description.clear();
+    source.clear();
   }
 };
 
@@ -68,13 +74,18 @@ class ErrObject : public Object {
         state_.description = v.ToText();
         return {};
       }
+      if (NameEquals(name, "Source")) {
+        state_.source = v.ToText();
+        return {};
+      }
     } else {
       if (NameEquals(name, "Number") || name.empty())
         return Variant(static_cast<std::int32_t>(state_.number));
       if (NameEquals(name, "Description"))
         return Variant(state_.description);
       if (NameEquals(name, "Source"))
-        return Variant("plugin");
+        return Variant(state_.number == 0 || !state_.source.empty() ? state_.source
+                                                                    : kDefaultErrSource);
       if (NameEquals(name, "Clear")) {
         state_.Clear();
         return {};
@@ -86,7 +97,11 @@ class ErrObject : public Object {
         const Variant* description = args.Named("Description");
         if (description == nullptr)
           description = args.At(2);
+        const Variant* source = args.Named("Source");
+        if (source == nullptr)
+          source = args.At(1);
         const int n = number != nullptr ? number->ToInt() : 0;
+        state_.raised_source = source != nullptr ? source->ToText() : std::string();
         throw RuntimeError(n, description != nullptr && !description->ToText().empty()
                                   ? description->ToText()
                                   : "Application-defined or object-defined error");
@@ -207,15 +222,46 @@ class Interpreter {
 
   const Procedure* FindProcedure(const std::string& name) const { return runtime_.Find(name); }
 
+  // A Static variable lives in the module runtime and keeps its value from
+  // one call of its procedure to the next. False outside a procedure.
+  bool DeclareStatic(const VarDecl& decl) {
+    Frame& f = Top();
+    if (f.procedure == nullptr)
+      return false;
+    const std::string lower = Lower(decl.name);
+    const std::string key = Lower(f.procedure->name) + "." + lower;
+    auto [it, added] = runtime_.statics_.try_emplace(key);
+    Variable& v = it->second;
+    if (added) {
+      v.type = decl.is_array ? TypeName::kVariant : decl.type;
+      v.value =
+          decl.is_array ? NewArray(decl.bounds, decl.type, nullptr) : Value::DefaultOf(decl.type);
+    }
+    f.names[lower] = &v;
+    return true;
+  }
+
   // --- Calls ---------------------------------------------------------------
 
   struct BoundArg {
     Variable* by_ref = nullptr;  // a caller's variable
+    // An element of a caller's array: passed by reference, it takes the
+    // parameter's last value when the call returns.
+    const Expr* element = nullptr;
     Value value;
     bool present = false;
   };
 
   Value Call(const Procedure& procedure, std::vector<BoundArg> args, int line) {
+    std::vector<std::pair<const Expr*, Value>> write_back;
+    Value result = RunProcedure(procedure, args, line, write_back);
+    for (auto& [target, value] : write_back)
+      Store(*target, std::move(value), false, line);
+    return result;
+  }
+
+  Value RunProcedure(const Procedure& procedure, std::vector<BoundArg>& args, int line,
+                     std::vector<std::pair<const Expr*, Value>>& write_back) {
     if (frames_.size() >= kMaxCallDepth)
       throw LocatedError(kErrOutOfStack, "Out of stack space", line);
     if (args.size() > procedure.params.size())
@@ -228,6 +274,7 @@ class Interpreter {
       std::vector<Frame*>& frames;
       ~Pop() { frames.pop_back(); }
     } pop{frames_};
+    std::vector<std::pair<const Expr*, Variable*>> elements;
     for (std::size_t i = 0; i < procedure.params.size(); ++i) {
       const Param& param = procedure.params[i];
       const std::string lower = Lower(param.name);
@@ -238,6 +285,8 @@ class Interpreter {
         }
         Variable* v = Declare(lower, param.is_array ? TypeName::kVariant : param.type);
         v->value = param.is_array ? args[i].value.Copy() : Assignable(args[i].value, v->type, line);
+        if (args[i].element != nullptr && !param.by_val)
+          elements.emplace_back(args[i].element, v);
         continue;
       }
       if (!param.optional)
@@ -250,6 +299,8 @@ class Interpreter {
     if (procedure.is_function)
       frame.result = Declare(Lower(procedure.name), procedure.return_type);
     ExecBody(procedure.body);
+    for (const auto& [target, v] : elements)
+      write_back.emplace_back(target, v->value);
     return frame.result != nullptr ? frame.result->value : Value();
   }
 
@@ -275,13 +326,15 @@ class Interpreter {
         continue;
       BoundArg& b = bound[index];
       b.present = true;
-      if (arg.value->kind == Expr::Kind::kName && !arg.value->has_args) {
+      if (arg.value->kind == Expr::Kind::kName && !arg.value->parenthesized) {
         Variable* v = Lookup(Lower(arg.value->text));
-        if (v != nullptr && !v->is_const) {
+        if (v != nullptr && !v->is_const && !arg.value->has_args) {
           b.by_ref = v;
           b.value = v->value;
           continue;
         }
+        if (v != nullptr && !v->is_const && !arg.value->args.empty() && v->value.is_array())
+          b.element = arg.value.get();
       }
       b.value = Eval(*arg.value);
     }
@@ -503,8 +556,7 @@ class Interpreter {
         try {
           flow = Exec(*s);
         } catch (const RuntimeError& e) {
-          err_state_.number = e.number();
-          err_state_.description = e.what();
+          PassOver(e);
           continue;
         }
       } else {
@@ -514,6 +566,27 @@ class Interpreter {
         return flow;
     }
     return Flow::kNormal;
+  }
+
+  // On Error Resume Next goes on past the error; Err tells what it was.
+  void PassOver(const RuntimeError& e) {
+    err_state_.number = e.number();
+    err_state_.description = e.what();
+    err_state_.source = err_state_.raised_source;
+    err_state_.raised_source.clear();
+  }
+
+  // An If's condition. Under On Error Resume Next a condition that fails
+  // goes on with the next statement, which is the first of its Then part.
+  bool TestCondition(const Expr& e) {
+    if (!Top().resume_next)
+      return Test(e);
+    try {
+      return Test(e);
+    } catch (const RuntimeError& error) {
+      PassOver(error);
+      return true;
+    }
   }
 
   Flow Exec(const Stmt& s) {
@@ -533,10 +606,10 @@ class Interpreter {
     }
   }
 
-  void Assign(const Stmt& s) {
-    const Expr& target = *s.target;
-    Value value = Eval(*s.value);
-    if (s.is_set) {
+  void Assign(const Stmt& s) { Store(*s.target, Eval(*s.value), s.is_set, s.line); }
+
+  void Store(const Expr& target, Value value, bool is_set, int line) {
+    if (is_set) {
       if (!value.is_object())
         throw RuntimeError(kErrObjectRequired, "Object required: Set needs an object or Nothing");
     } else if (value.is_object() && !(target.kind == Expr::Kind::kName && !target.has_args &&
@@ -560,7 +633,7 @@ class Interpreter {
         if (target.has_args && !target.args.empty()) {
           if (v->value.is_array()) {
             Value* element = Element(v->value, target.args);
-            *element = Assignable(value, v->value.array()->element_type, s.line);
+            *element = Assignable(value, v->value.array()->element_type, line);
             return;
           }
           if (v->value.is_object()) {
@@ -572,10 +645,10 @@ class Interpreter {
           throw RuntimeError(kErrTypeMismatch,
                              "Type mismatch: " + target.text + " is not an array");
         }
-        if (s.is_set && v->type != TypeName::kObject && v->type != TypeName::kVariant)
+        if (is_set && v->type != TypeName::kObject && v->type != TypeName::kVariant)
           throw RuntimeError(kErrTypeMismatch,
                              "Type mismatch: Set of a variable that holds no objects");
-        v->value = Assignable(value, v->type, s.line);
+        v->value = Assignable(value, v->type, line);
         return;
       }
       case Expr::Kind::kMember: {
@@ -735,6 +808,8 @@ class Interpreter {
     switch (s.kind) {
       case Stmt::Kind::kDim:
         for (const VarDecl& decl : s.decls) {
+          if (s.is_static && DeclareStatic(decl))
+            continue;
           Variable* v = Declare(Lower(decl.name), decl.type);
           if (decl.is_array) {
             v->type = TypeName::kVariant;
@@ -770,7 +845,7 @@ class Interpreter {
         return Flow::kNormal;
       case Stmt::Kind::kIf:
         for (std::size_t i = 0; i < s.conditions.size(); ++i) {
-          if (Test(*s.conditions[i]))
+          if (TestCondition(*s.conditions[i]))
             return ExecBody(s.blocks[i]);
         }
         if (s.has_else)

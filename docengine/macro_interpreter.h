@@ -71,6 +71,8 @@ class ModuleRuntime {
   friend class Interpreter;
   std::shared_ptr<const Module> module_;
   std::unordered_map<std::string, Variable> variables_;  // by lower-case name
+  // Static variables of the procedures, by "procedure.variable" in lower case.
+  std::unordered_map<std::string, Variable> statics_;
   bool initialised_ = false;
 };
 

@@ -314,6 +314,7 @@ class Parser {
       }
     }
     ExpectEndOfStatement();
+    in_function_ = proc.is_function;
     proc.body = ParseBody();
     const char* end_word = proc.is_function ? "Function" : "Sub";
     if (!(IsWord("End") && IsWord(end_word, 1)))
@@ -363,8 +364,10 @@ class Parser {
     DepthGuard guard(*this);
     const int line = Peek().line;
     if (Peek().kind == Token::Kind::kWord) {
-      if (AcceptWord("Dim") || AcceptWord("Static")) {
+      if (IsWord("Dim") || IsWord("Static")) {
         auto s = NewStmt(Stmt::Kind::kDim, line);
+        s->is_static = IsWord("Static");
+        Next();
         s->decls = ParseDeclarations(false);
         return s;
       }
@@ -452,8 +455,12 @@ class Parser {
         auto s = NewStmt(Stmt::Kind::kExit, line);
         if (AcceptWord("Sub")) {
           s->exit_what = Stmt::ExitWhat::kSub;
+          if (in_function_)
+            Fail("Exit Sub is not allowed in a Function");
         } else if (AcceptWord("Function")) {
           s->exit_what = Stmt::ExitWhat::kFunction;
+          if (!in_function_)
+            Fail("Exit Function is not allowed in a Sub");
         } else if (AcceptWord("For")) {
           s->exit_what = Stmt::ExitWhat::kFor;
         } else if (AcceptWord("Do")) {
@@ -514,6 +521,11 @@ class Parser {
       target->args = ParseArguments(false);
       if (!AtStatementStop())
         Fail("expected \",\" or the end of the statement");
+    } else if (last_group != SIZE_MAX && target->args.size() == 1 && target->args[0].value &&
+               target->args[0].name.empty()) {
+      // "Twice (w)" without Call: the parentheses make the one argument a
+      // value, so the procedure cannot change w.
+      target->args[0].value->parenthesized = true;
     }
     target->has_args = true;
     s->call = std::move(target);
@@ -969,6 +981,7 @@ class Parser {
         if (AcceptOp("(")) {
           ExprPtr e = ParseExpr();
           ExpectOp(")");
+          e->parenthesized = true;
           return e;
         }
         if (IsOp("."))
@@ -981,6 +994,9 @@ class Parser {
           Next();
           return e;
         }
+        // Not as an operand of a tighter operator ("a & Not b").
+        if (AcceptWord("Not"))
+          return Unary(Op::kNot, ParseNot(), line);
         if (AcceptWord("Nothing"))
           return NewExpr(Expr::Kind::kNothing, line);
         if (AcceptWord("Empty"))
@@ -1002,6 +1018,7 @@ class Parser {
   std::vector<Token> t_;
   std::size_t p_ = 0;
   int depth_ = 0;
+  bool in_function_ = false;  // the procedure being parsed is a Function
   int inline_if_ = 0;
 };
 

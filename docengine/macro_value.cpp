@@ -323,6 +323,10 @@ double ValOf(const std::string& text) {
     const unsigned long v = std::strtoul(text.c_str() + i + 2, nullptr, 16);
     return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
   }
+  if (i + 1 < text.size() && text[i] == '&' && (text[i + 1] == 'O' || text[i + 1] == 'o')) {
+    const unsigned long v = std::strtoul(text.c_str() + i + 2, nullptr, 8);
+    return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+  }
   // Blanks inside the number are skipped, as Val does ("1 2" is 12).
   bool point = false;
   bool exponent = false;
@@ -365,12 +369,9 @@ std::string FormatDouble(double d) {
   }
   if (exp.empty())
     return mantissa;
-  // "E+05" -> "E+5", as the dialect writes exponents.
-  const char sign = exp[0];
-  std::size_t k = 1;
-  while (k + 1 < exp.size() && exp[k] == '0')
-    ++k;
-  return mantissa + "E" + sign + exp.substr(k);
+  // The exponent keeps two digits at least, as the dialect writes it
+  // ("1.5E-07", "1E+21").
+  return mantissa + "E" + exp;
 }
 
 std::string FormatDate(double serial) {

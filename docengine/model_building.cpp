@@ -4,7 +4,8 @@ namespace quillon::docengine {
 
 bool SameFormat(const Run& a, const Run& b) {
   return a.hidden == b.hidden && a.deleted == b.deleted && a.inserted == b.inserted &&
-         a.field_code == b.field_code && a.field == b.field && a.lang == b.lang && a.lang_fe == b.lang_fe;
+         a.field_code == b.field_code && a.field == b.field && a.note == b.note &&
+         a.lang == b.lang && a.lang_fe == b.lang_fe;
 }
 
 void AppendRunText(std::vector<Run>& runs, const Run& format, std::string_view text) {

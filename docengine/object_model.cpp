@@ -394,6 +394,10 @@ class DocumentObject : public Object {
       throw AutomationError("The document " + FileNameOf(state_->path) +
                             " was opened read-only; save it under another name with SaveAs.");
     }
+    // Nothing changed since the document was opened or last saved (or the
+    // macro declared it saved): the file on disk already is the document.
+    if (state_->saved)
+      return;
     int format = state_->save_format;
     int encoding = state_->save_encoding;
     if (format < 0) {
@@ -408,9 +412,11 @@ class DocumentObject : public Object {
           break;
         case SourceFormat::kDocx:
         case SourceFormat::kHtml:
+        case SourceFormat::kWordPerfect:
           // The writers keep only what the model holds (no styles, pictures,
-          // headers); writing them over the source would strip the user's
-          // file. Unchanged, the file on disk already is the document.
+          // headers), and none writes WordPerfect; writing over the source
+          // would strip the user's file. Unchanged, the file on disk already
+          // is the document.
           if (!state_->changed)
             return;
           throw AutomationError("The document " + FileNameOf(state_->path) +

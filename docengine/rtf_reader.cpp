@@ -134,6 +134,8 @@ enum class Word {
   kListtext,
   kNesttableprops,
   kFootnote,
+  kHeader,
+  kFooter,
   kAnnotation,
   kAtnid,
   kAtnauthor,
@@ -235,6 +237,12 @@ WordInfo LookUpWord(std::string_view word) {
         {"pntext", Word::kListtext},
         {"nesttableprops", Word::kNesttableprops},
         {"footnote", Word::kFootnote},
+        // The primary header and footer (of every page, or of the right-hand
+        // pages when the two sides differ) are read; the others are skipped.
+        {"header", Word::kHeader},
+        {"headerr", Word::kHeader},
+        {"footer", Word::kFooter},
+        {"footerr", Word::kFooter},
         {"annotation", Word::kAnnotation},
         {"atnid", Word::kAtnid},
         {"atnauthor", Word::kAtnauthor},
@@ -587,6 +595,10 @@ class RtfParser {
         return StartDestination(Dest::kNestProps);
       case Word::kFootnote:
         return StartNote();
+      case Word::kHeader:
+        return StartHeaderFooter(header_);
+      case Word::kFooter:
+        return StartHeaderFooter(footer_);
       case Word::kAnnotation:
         return StartComment();
       case Word::kAtnid:
@@ -744,7 +756,9 @@ class RtfParser {
       case Word::kChftn:
         // The reference mark in the text; the note itself numbers the same.
         if (state_.story == &body_ && state_.dest == Dest::kText) {
+          mark_of_note_ = static_cast<std::uint32_t>(note_counter_ + 1);
           AppendText(std::to_string(note_counter_ + 1));
+          mark_of_note_ = 0;
         }
         break;
       default:
@@ -908,6 +922,7 @@ class RtfParser {
     format.inserted = state_.inserted;
     format.field_code = state_.dest == Dest::kFieldCode;
     format.field = state_.field;
+    format.note = mark_of_note_;
     format.lang = state_.lang;
     format.lang_fe = state_.lang_fe;
     AppendRunText(story->paragraph.runs, format, text);
@@ -920,8 +935,22 @@ class RtfParser {
     notes_.push_back(std::make_unique<PendingNote>());
     PendingNote& note = *notes_.back();
     note.note.mark = std::to_string(++note_counter_);
+    note.note.id = static_cast<std::uint32_t>(note_counter_);
     note.story.blocks = &note.note.blocks;
     state_.story = &note.story;
+    state_.in_table = false;
+    state_.itap = 0;
+    state_.itap_set = false;
+  }
+
+  // The first section's primary header or footer; later sections' ones
+  // are skipped (the model keeps one of each).
+  void StartHeaderFooter(Story& story) {
+    if (story.blocks != nullptr || state_.story != &body_)
+      return StartDestination(Dest::kSkip);
+    story.blocks = &story == &header_ ? &doc_.header : &doc_.footer;
+    state_.dest = Dest::kText;
+    state_.story = &story;
     state_.in_table = false;
     state_.itap = 0;
     state_.itap_set = false;
@@ -1082,9 +1111,12 @@ class RtfParser {
   State state_;
   std::vector<State> stack_;
   Story body_;
+  Story header_;  // blocks set once the primary header starts
+  Story footer_;
   std::vector<std::unique_ptr<PendingNote>> notes_;
   std::vector<std::unique_ptr<PendingComment>> comments_;
   int note_counter_ = 0;
+  std::uint32_t mark_of_note_ = 0;  // while the text of a reference mark is added
   std::uint32_t field_counter_ = 0;
   std::string annotation_author_;
   std::string annotation_initials_;

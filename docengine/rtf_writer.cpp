@@ -61,6 +61,8 @@ class RtfWriter {
     out_ += "\r\n{\\fonttbl{\\f0\\fnil\\fcharset0 Times New Roman;}}\r\n";
     WriteInfo();
     WritePage();
+    WriteHeaderFooter("header", doc_.header);
+    WriteHeaderFooter("footer", doc_.footer);
     WriteBlocks(doc_.body, 1);
     for (const Note& note : doc_.footnotes)
       WriteNote(note, false);
@@ -216,6 +218,16 @@ class RtfWriter {
         out_ += "\\row\r\n";
       }
     }
+  }
+
+  void WriteHeaderFooter(const char* kind, const std::vector<Block>& blocks) {
+    if (blocks.empty())
+      return;
+    out_ += "{\\";
+    out_ += kind;
+    out_ += " ";
+    WriteBlocks(blocks, 1);
+    out_ += "}\r\n";
   }
 
   void WriteNote(const Note& note, bool endnote) {

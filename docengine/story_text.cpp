@@ -251,6 +251,7 @@ void StoryText::Insert(std::size_t pos, std::string_view text) {
       format.deleted = false;
       format.field_code = false;
       format.hidden = false;
+      format.note = 0;  // typed text is never part of a note's reference mark
       if (point.run < runs.size() && SameFormat(runs[point.run], format)) {
         runs[point.run].text.insert(point.byte, piece);
         point.byte += piece.size();

@@ -147,8 +147,14 @@ void SetTitleIfEmpty(Object& document, const std::string& source_path) {
     const Variant value =
         GetObjectWithoutWaiting(document, "BuiltInDocumentProperties", title)->Get("value");
     if (value.ToText().empty()) {
+      // The title is filled in for the conversion's output; it is no change
+      // of the user's document, so a document that was saved stays saved
+      // (a later Save of an untouched document then leaves its file alone).
+      const bool was_saved = document.Get("Saved").ToBool();
       PutWithoutAnswer(*GetObjectWithoutWaiting(document, "BuiltInDocumentProperties", title),
                        "value", Variant(NamePart(source_path)));
+      if (was_saved)
+        PutWithoutAnswer(document, "Saved", Variant(true));
     }
   } catch (const std::exception&) {
   }

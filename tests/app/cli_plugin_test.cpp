@@ -196,5 +196,72 @@ TEST_F(CliPluginTest, PluginSaveWritesRtfSourcesAndLeavesDocxAlone) {
   EXPECT_FALSE(fs::exists(h_.Work("out/d.txt")));
 }
 
+TEST_F(CliPluginTest, PluginSaveOfAnUntouchedSourceLeavesItAndConverts) {
+  // The converter fills in the missing title for the text it writes; that
+  // is no change of the user's file, so a module that changes nothing
+  // saves nothing and the conversion goes on.
+  WriteModule(
+      "Public Sub BeforeConversion()\r\n"
+      "    Dim n: n = ActiveDocument.Paragraphs.Count\r\n"
+      "End Sub\r\n"
+      "Public Sub AfterConversion()\r\n"
+      "End Sub\r\n");
+  h_.CopyCorpus("docx/kstriprtf__libreoffice-docx.docx", "d.docx");
+  WriteFile(h_.Work("p.html"), "<html><body><p>No title here.</p></body></html>");
+  WriteFile(h_.Work("r.rtf"), "{\\rtf1\\ansi Untitled rich text.\\par}");
+  const std::string docx = ReadFile(h_.Work("d.docx"));
+  CliResult run = h_.Run({"/pluginsave", "/d:" + h_.Work("out"), h_.Work("d.docx"),
+                          h_.Work("p.html"), h_.Work("r.rtf")});
+  EXPECT_EQ(run.exit_code, 0) << ErrorLog();
+  EXPECT_EQ(ErrorLog(), "");
+  EXPECT_EQ(ReadFile(h_.Work("d.docx")), docx);
+  EXPECT_EQ(ReadFile(h_.Work("p.html")), "<html><body><p>No title here.</p></body></html>");
+  EXPECT_EQ(ReadFile(h_.Work("r.rtf")), "{\\rtf1\\ansi Untitled rich text.\\par}");
+  EXPECT_NE(ReadFile(h_.Work("out/d.txt")).find("Dummy"), std::string::npos);
+  EXPECT_NE(ReadFile(h_.Work("out/p.txt")).find("No title here."), std::string::npos);
+
+  // A module that does change the HTML source fails it, and only it.
+  WriteModule(ReplacingModule("title", "name"));
+  run = h_.Run({"/pluginsave", "/d:" + h_.Work("out2"), h_.Work("p.html"), h_.Work("r.rtf")});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(ErrorLog().find("cannot write it back"), std::string::npos) << ErrorLog();
+  EXPECT_EQ(ReadFile(h_.Work("p.html")), "<html><body><p>No title here.</p></body></html>");
+  EXPECT_FALSE(fs::exists(h_.Work("out2/p.txt")));
+  EXPECT_TRUE(fs::exists(h_.Work("out2/r.txt")));
+}
+
+TEST_F(CliPluginTest, PrimaryHeadersOfCorpusFilesReachTheMacro) {
+  WriteModule(
+      "Public Sub BeforeConversion()\r\n"
+      "    With ActiveDocument.Sections(1)\r\n"
+      "        ActiveDocument.Content.InsertBefore \"[H:\" & "
+      ".Headers(wdHeaderFooterPrimary).Range.Text & \"|F:\" & "
+      ".Footers(wdHeaderFooterPrimary).Range.Text & \"]\"\r\n"
+      "    End With\r\n"
+      "End Sub\r\n"
+      "Public Sub AfterConversion()\r\n"
+      "End Sub\r\n");
+  const std::pair<const char*, const char*> files[] = {
+      {"rtf/tika__testRTFBoldPlain.rtf", "[H:Animal Hospital"},
+      {"docx/unstr__handbook-1p.docx", "[H:US Trustee Handbook"},
+      {"docx/pydocx__sct-first-page-hdrftr.docx", "[H:Default (odd, primary) Header"},
+  };
+  for (const auto& [corpus, expected] : files) {
+    const std::string name = fs::path(corpus).filename().string();
+    h_.CopyCorpus(corpus, name);
+    CliResult run = h_.Run({"/plugin", "/d:" + h_.Work("out"), h_.Work(name)});
+    ASSERT_EQ(run.exit_code, 0) << ErrorLog();
+    const std::string text =
+        ReadFile(h_.Work("out/" + fs::path(name).replace_extension(".txt").string()));
+    EXPECT_NE(text.find(expected), std::string::npos) << corpus << ": " << text.substr(0, 300);
+    // Without the module the header stays out of the text, as before.
+    run = h_.Run({"/d:" + h_.Work("plain"), h_.Work(name)});
+    ASSERT_EQ(run.exit_code, 0) << ErrorLog();
+    const std::string plain =
+        ReadFile(h_.Work("plain/" + fs::path(name).replace_extension(".txt").string()));
+    EXPECT_EQ(plain.find(std::string(expected).substr(3)), std::string::npos) << corpus;
+  }
+}
+
 }  // namespace
 }  // namespace quillon::testing

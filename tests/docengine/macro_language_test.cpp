@@ -6,57 +6,18 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "docengine/macro_builtins.h"
-#include "docengine/macro_interpreter.h"
-#include "docengine/macro_parser.h"
+#include "tests/docengine/macro_fixture.h"
 
 namespace quillon::docengine::macro {
 namespace {
 
-struct Outcome {
-  std::vector<std::string> log;
-  std::string value;
-};
-
-Outcome RunModule(const std::string& source, const std::string& macro = "Main",
-                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-  auto runtime = std::make_shared<ModuleRuntime>(std::make_shared<Module>(ParseModule(source)));
-  Outcome out;
-  RunContext context;
-  context.log = [&out](const std::string& line) { out.log.push_back(line); };
-  context.deadline = std::chrono::steady_clock::now() + limit;
-  out.value = runtime->Run(macro, context).ToString();
-  return out;
-}
-
-// The value of a Function Main whose body is `body`.
-std::string Eval(const std::string& body) {
-  return RunModule("Function Main()\n" + body + "\nEnd Function\n").value;
-}
-
-std::string Expr(const std::string& expression) {
-  return Eval("Main = " + expression);
-}
-
-std::string FailureOf(const std::string& source, const std::string& macro = "Main") {
-  try {
-    RunModule(source, macro);
-  } catch (const MacroFailure& e) {
-    return e.what();
-  }
-  return "no failure";
-}
-
-int SyntaxLine(const std::string& source) {
-  try {
-    ParseModule(source);
-  } catch (const SyntaxError& e) {
-    return e.line();
-  }
-  return 0;
-}
+using fixture::Eval;
+using fixture::Expr;
+using fixture::FailureOf;
+using fixture::Outcome;
+using fixture::RunModule;
+using fixture::SyntaxLine;
 
 TEST(MacroSyntaxTest, ModuleShapeCommentsAndContinuations) {
   const std::string source =

@@ -332,6 +332,125 @@ TEST_F(MacroObjectModelTest, SaveWritesRtfBackAndRefusesAChangedPackage) {
   EXPECT_EQ(testing::ReadFile(dir_.File("s.docx")), package);
 }
 
+// Two footnotes and an endnote, each with its reference mark in the text,
+// a header and a footer of every page, and a first-page header.
+const char* kNotesRtf =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\n"
+    "{\\headerf \\pard First page head\\par}\n"
+    "{\\header \\pard Running head\\par}\n"
+    "{\\footer \\pard Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}\n"
+    "\\pard Alpha{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} One\\par} beta"
+    "{\\super\\chftn}{\\footnote\\pard Two\\par} gamma{\\super\\chftn}"
+    "{\\footnote\\ftnalt\\pard Three\\par}.\\par\n"
+    "\\pard Second{\\header \\pard Later section head\\par} paragraph.\\par}\n";
+
+TEST_F(MacroObjectModelTest, DeletingANoteTakesItsMarkOutOfTheText) {
+  ObjectPtr doc = Open("n.rtf", kNotesRtf);
+  EXPECT_EQ(Text(doc), "Alpha1 beta2 gamma3.\rSecond paragraph.\r");
+  EXPECT_EQ(Ask(doc, "ActiveDocument.Footnotes.Count & ActiveDocument.Endnotes.Count"), "21");
+  RunMacro(doc,
+           "Public Sub Main()\n"
+           "  Dim second\n"
+           "  Set second = ActiveDocument.Footnotes(2)\n"
+           "  ActiveDocument.Footnotes(1).Delete\n"
+           "  second.Range.Text = \"Two, edited\"\n"
+           "  ActiveDocument.Endnotes(1).Delete\n"
+           "End Sub\n");
+  EXPECT_EQ(Text(doc), "Alpha beta2 gamma.\rSecond paragraph.\r");
+  EXPECT_EQ(Ask(doc, "ActiveDocument.Footnotes.Count & ActiveDocument.Footnotes(1).Range.Text"),
+            "1Two, edited\r");
+  // Text typed right after a mark is no part of it.
+  RunMacro(doc,
+           "Public Sub Main()\n"
+           "  ActiveDocument.Range(11, 11).InsertBefore \"x\"\n"
+           "  ActiveDocument.Footnotes(1).Delete\n"
+           "End Sub\n");
+  EXPECT_EQ(Text(doc), "Alpha betax gamma.\rSecond paragraph.\r");
+
+  // The same through a package, where a note may be referenced in a table.
+  const std::string notes =
+      "<w:footnotes %NS%><w:footnote w:type=\"separator\" w:id=\"0\"/>"
+      "<w:footnote w:id=\"1\"><w:p><w:r><w:t>Note one</w:t></w:r></w:p></w:footnote>"
+      "<w:footnote w:id=\"2\"><w:p><w:r><w:t>Note two</w:t></w:r></w:p></w:footnote>"
+      "</w:footnotes>";
+  const std::string body =
+      "<w:p><w:r><w:t>See</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/></w:r>"
+      "<w:r><w:t xml:space=\"preserve\"> here</w:t></w:r></w:p>"
+      "<w:tbl><w:tr><w:tc><w:p><w:r><w:t>Cell</w:t></w:r>"
+      "<w:r><w:footnoteReference w:id=\"2\"/></w:r></w:p></w:tc></w:tr></w:tbl>";
+  ObjectPtr docx =
+      Open("n.docx", testing::MakeDocx(body, {{"footnotes.xml", "footnotes", notes, "", ""}}));
+  EXPECT_EQ(Text(docx), "See1 here\rCell2\r\a\a");
+  RunMacro(docx,
+           "Public Sub Main()\n"
+           "  ActiveDocument.Footnotes(2).Delete\n"
+           "  ActiveDocument.Footnotes(1).Delete\n"
+           "End Sub\n");
+  EXPECT_EQ(Text(docx), "See here\rCell\r\a\a");
+  EXPECT_EQ(Ask(docx, "ActiveDocument.Footnotes.Count"), "0");
+}
+
+TEST_F(MacroObjectModelTest, PrimaryHeadersAndFootersComeFromTheSource) {
+  ObjectPtr rtf = Open("h.rtf", kNotesRtf);
+  EXPECT_EQ(Ask(rtf,
+                "ActiveDocument.Sections(1).Headers(wdHeaderFooterPrimary).Range.Text & \"|\" & "
+                "ActiveDocument.Sections(1).Footers(wdHeaderFooterPrimary).Range.Text & \"|\" & "
+                "ActiveDocument.Sections(1).Headers(wdHeaderFooterFirstPage).Range.Text"),
+            "Running head\r|Page 1\r|");
+  // A header is no part of the main text, and its edits stay in it.
+  RunMacro(rtf,
+           "Public Sub Main()\n"
+           "  With ActiveDocument.Sections(1).Headers(1).Range.Find\n"
+           "    .Text = \"Running\"\n"
+           "    .Replacement.Text = \"Walking\"\n"
+           "    .Execute Replace:=wdReplaceAll\n"
+           "  End With\n"
+           "End Sub\n");
+  EXPECT_EQ(Ask(rtf, "ActiveDocument.Sections(1).Headers(1).Range.Text"), "Walking head\r");
+  EXPECT_EQ(Text(rtf).find("head"), std::string::npos) << Text(rtf);
+
+  const std::string header = "<w:hdr %NS%><w:p><w:r><w:t>Package head</w:t></w:r></w:p></w:hdr>";
+  const std::string even = "<w:hdr %NS%><w:p><w:r><w:t>Even head</w:t></w:r></w:p></w:hdr>";
+  const std::string footer = "<w:ftr %NS%><w:p><w:r><w:t>Package foot</w:t></w:r></w:p></w:ftr>";
+  const std::string body = testing::P("Body") +
+                           "<w:sectPr><w:headerReference w:type=\"even\" r:id=\"rIdE\"/>"
+                           "<w:headerReference w:type=\"default\" r:id=\"rIdH\"/>"
+                           "<w:footerReference w:type=\"default\" r:id=\"rIdF\"/></w:sectPr>";
+  ObjectPtr docx =
+      Open("h.docx", testing::MakeDocx(body, {{"header1.xml", "header", header, "", "rIdH"},
+                                              {"header2.xml", "header", even, "", "rIdE"},
+                                              {"footer1.xml", "footer", footer, "", "rIdF"}}));
+  EXPECT_EQ(Ask(docx,
+                "ActiveDocument.Sections(1).Headers(1).Range.Text & \"|\" & "
+                "ActiveDocument.Sections(1).Footers(1).Range.Text & \"|\" & "
+                "ActiveDocument.Content.Text"),
+            "Package head\r|Package foot\r|Body\r");
+}
+
+TEST_F(MacroObjectModelTest, SaveOfAnUntouchedPackageLeavesItAlone) {
+  const std::string package = testing::MakeDocx(testing::P("Plain words"));
+  ObjectPtr docx = Open("u.docx", package, false);
+  // Only reading, and a property put that the macro takes back.
+  RunMacro(docx,
+           "Public Sub Main()\n"
+           "  Dim n: n = ActiveDocument.Paragraphs.Count\n"
+           "  ActiveDocument.Save\n"
+           "End Sub\n");
+  EXPECT_EQ(testing::ReadFile(dir_.File("u.docx")), package);
+  // Saved = True declares the document unchanged: Save writes nothing.
+  RunMacro(docx,
+           "Public Sub Main()\n"
+           "  ActiveDocument.Content.InsertAfter \"more\"\n"
+           "  ActiveDocument.Saved = True\n"
+           "  ActiveDocument.Save\n"
+           "End Sub\n");
+  EXPECT_EQ(testing::ReadFile(dir_.File("u.docx")), package);
+  // An untouched RTF stays byte for byte too.
+  ObjectPtr rtf = Open("u.rtf", kRichRtf, false);
+  RunMacro(rtf, "Public Sub Main()\n  ActiveDocument.Save\nEnd Sub\n");
+  EXPECT_EQ(testing::ReadFile(dir_.File("u.rtf")), kRichRtf);
+}
+
 TEST(StoryTextTest, EditsAcrossParagraphsAndTables) {
   std::vector<Block> story;
   auto paragraph = [](const std::string& text) {

@@ -123,7 +123,7 @@ class DispatchTest : public ::testing::Test {
 
   Lines TitleLines(const std::string& path) {
     return {"doc get BuiltInDocumentProperties(text \"title\")",
-            "doc.BuiltInDocumentProperties get value",
+            "doc.BuiltInDocumentProperties get value", "doc get Saved",
             "doc get BuiltInDocumentProperties(text \"title\")",
             "doc.BuiltInDocumentProperties put value(" + Quoted(NamePart(path)) + ")"};
   }

@@ -114,13 +114,26 @@ TEST_F(WordCallsTest, ImportAndRemoveTheMacroModule) {
 
 TEST_F(WordCallsTest, TitleIsSetToTheFileNameOnlyWhenEmpty) {
   auto property = doc_->Child("BuiltInDocumentProperties");
+  // A document with unsaved changes keeps them unsaved.
+  doc_->Returns(CallKind::kGet, "Saved", Variant(false));
   SetTitleIfEmpty(*doc_, "/in/sub dir/Report 1.doc");
   const std::string d = "app.Documents.Open";
   const std::string p = d + ".BuiltInDocumentProperties";
   EXPECT_THAT(Lines(),
               ElementsAre(d + " get BuiltInDocumentProperties(text \"title\")", p + " get value",
-                          d + " get BuiltInDocumentProperties(text \"title\")",
+                          d + " get Saved", d + " get BuiltInDocumentProperties(text \"title\")",
                           p + " put value(text \"Report 1.doc\")"));
+
+  // A saved document stays saved: the title is no change of the user's.
+  app_->log()->Clear();
+  property->Returns(CallKind::kGet, "value", Variant(""));
+  doc_->Returns(CallKind::kGet, "Saved", Variant(true));
+  SetTitleIfEmpty(*doc_, "/in/a.doc");
+  EXPECT_THAT(Lines(),
+              ElementsAre(d + " get BuiltInDocumentProperties(text \"title\")", p + " get value",
+                          d + " get Saved", d + " get BuiltInDocumentProperties(text \"title\")",
+                          p + " put value(text \"a.doc\")", d + " put Saved(bool true)"));
+  property->Returns(CallKind::kGet, "value", Variant("Report 1.doc"));
 
   app_->log()->Clear();
   SetTitleIfEmpty(*doc_, "/in/other.doc");  // now holds "Report 1.doc"
