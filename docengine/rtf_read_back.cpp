@@ -55,6 +55,17 @@ class RtfReadBack {
                                  : std::string("readOnly");
     }
 
+    // The writer puts the header and the footer before the body, so their
+    // fields are numbered first.
+    for (const bool footer : {false, true}) {
+      const std::vector<Block>& blocks = footer ? in.footer : in.header;
+      if (blocks.empty())
+        continue;
+      Story story;
+      story.blocks = footer ? &doc_.footer : &doc_.header;
+      Blocks(blocks, 1, story);
+      FinishStory(story);
+    }
     Story body;
     body.blocks = &doc_.body;
     Blocks(in.body, 1, body);

@@ -8,8 +8,9 @@
 // label as the escapes carry it, runs joined where their formats meet,
 // field instructions as one field each and results outside any field, list
 // levels gone, note marks numbered 1, 2, ... across footnotes and endnotes,
-// table cells and rows as the cell and row marks rebuild them, headers and
-// footers gone, the RTF format and code page 1252.
+// table cells and rows as the cell and row marks rebuild them, the header
+// and footer like the body (their fields numbered first), note ids and
+// reference marks unlinked, the RTF format and code page 1252.
 //
 // It returns false, leaving `doc` in an unspecified state, for a model it
 // does not follow exactly (overlong properties, a document at the limits of
