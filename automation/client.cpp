@@ -103,8 +103,14 @@ std::thread::id& PumpThread() {
   static std::thread::id id;
   return id;
 }
-// Only the pump thread reads or writes this.
+// Only the pump thread reads or writes these.
 bool pump_running = false;
+Clock::time_point last_pump{};
+
+// How long a waiting call lets pass without running the pump. Counted from
+// the last pump, not from the start of each call: a conversion is a run of
+// many short calls, none of which alone lasts a slice.
+constexpr std::chrono::milliseconds kPumpSlice(10);
 
 // Runs the pump when this thread installed it and is not already inside it.
 // Returns whether it ran.
@@ -125,12 +131,43 @@ bool RunPumpOnce() {
     // An event handler's failure is not the call's failure.
   }
   pump_running = false;
+  last_pump = Clock::now();
   return true;
 }
 
 bool PumpAvailable() {
   std::lock_guard<std::mutex> lock(PumpMutex());
   return Pump() && PumpThread() == std::this_thread::get_id() && !pump_running;
+}
+
+// Runs the pump when the slice has passed since it last ran.
+void PumpWhenDue() {
+  if (Clock::now() - last_pump >= kPumpSlice)
+    RunPumpOnce();
+}
+
+// Waits for `fd` to become readable until `deadline`, running the pump every
+// slice when this thread may. Returns poll's answer for the last wait (0 when
+// the deadline passed).
+int WaitReadable(int fd, Clock::time_point deadline, bool pump) {
+  while (true) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() < 0)
+      return 0;
+    const bool may_pump = pump && PumpAvailable();
+    long long wait = left.count() + 1;
+    if (may_pump) {
+      PumpWhenDue();
+      const auto until_due = std::chrono::duration_cast<std::chrono::milliseconds>(
+          last_pump + kPumpSlice - Clock::now());
+      wait = std::min<long long>(wait, std::max<long long>(until_due.count(), 1));
+    }
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(wait, INT_MAX)));
+    if (ready != 0 || !may_pump)
+      return ready;
+  }
 }
 
 std::string DescribeLimit(std::chrono::milliseconds limit) {
@@ -197,29 +234,18 @@ IoResult SendAll(int fd, std::string_view data, Clock::time_point deadline) {
 // when allowed.
 IoResult ReceiveFrame(int fd, std::string& buffer, std::string& payload, Clock::time_point deadline,
                       bool pump) {
-  constexpr int kPumpSliceMs = 10;
   while (true) {
     if (protocol::TakeFrame(buffer, payload))
       return IoResult::kDone;
     // Waiting first: right after a request the answer is rarely there yet,
     // and a read that fails would cost a system call per round trip.
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() < 0)
-      return IoResult::kTimeout;
-    const bool may_pump = pump && PumpAvailable();
-    long long wait = left.count() + 1;
-    if (may_pump)
-      wait = std::min<long long>(wait, kPumpSliceMs);
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, static_cast<int>(std::min<long long>(wait, INT_MAX)));
+    const int ready = WaitReadable(fd, deadline, pump);
     if (ready < 0 && errno != EINTR)
       return IoResult::kClosed;
-    if (ready <= 0) {
-      if (ready == 0 && may_pump)
-        RunPumpOnce();
+    if (ready == 0)
+      return IoResult::kTimeout;
+    if (ready < 0)
       continue;
-    }
     char chunk[65536];
     const ssize_t n = recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
     if (n > 0) {
@@ -742,13 +768,12 @@ ObjectPtr CreateAutomationObject(const std::string& class_id) {
   const Clock::time_point deadline = Clock::now() + options.start_timeout;
   char byte = 0;
   ssize_t got = -1;
+  // The start takes a noticeable time (the server loads its libraries):
+  // the caller's window keeps running meanwhile, as during any call.
   while (true) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0)
+    const int n = WaitReadable(ready.get(), deadline, true);
+    if (n == 0)
       break;
-    pollfd p{ready.get(), POLLIN, 0};
-    const int n = poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, INT_MAX)));
     if (n > 0) {
       got = read(ready.get(), &byte, 1);
       if (got < 0 && errno == EINTR)

@@ -126,7 +126,8 @@ std::uint64_t WaitedCallCount();
 ObjectPtr AttachAutomationObject(const std::string& class_id);
 
 // Starts the registered program for class_id in its own process group, waits
-// (bounded by start_timeout) until it answers and connects. Throws
+// (bounded by start_timeout) until it answers and connects; the message pump
+// runs meanwhile, as in a call. Throws
 // AutomationError when no program is registered, it cannot be started, or it
 // does not answer in time (it is then killed). When the started program
 // ends because another server took the socket first, the result is attached

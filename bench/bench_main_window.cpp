@@ -4,7 +4,8 @@
 // - the longest time the event loop goes unserved while an interactive
 //   batch converts 500 files through the real engine server (goal: at
 //   most 50 ms). A timer asks to run every millisecond; the longest gap
-//   between two of its runs is the stall a user would feel.
+//   between two of its runs is the stall a user would feel. The first gap
+//   includes the start of the engine server, which the window pumps around.
 // Each figure is printed as a benchmark counter (milliseconds).
 
 #include <benchmark/benchmark.h>
@@ -115,11 +116,15 @@ void BM_EventLoopStallDuringBatch(benchmark::State& bench) {
         window->MakeFiles("batch", 500, "{\\rtf1\\ansi A short letter of a few words.\\par}");
     window->Drop(paths);
     qint64 longest_ns = 0;
+    int stalls_over_goal = 0;
     QElapsedTimer since_last;
     QTimer ticker;
     ticker.setInterval(1);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
       longest_ns = std::max(longest_ns, since_last.nsecsElapsed());
+      if (since_last.nsecsElapsed() > 50'000'000) {
+        ++stalls_over_goal;
+      }
       since_last.restart();
     });
     bench.ResumeTiming();
@@ -131,6 +136,9 @@ void BM_EventLoopStallDuringBatch(benchmark::State& bench) {
     ticker.stop();
     bench.counters["batch_ms"] = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     bench.counters["longest_stall_ms"] = static_cast<double>(longest_ns) / 1e6;
+    // How many times the goal was missed: one slow moment on a busy machine
+    // looks different from a stall in every file.
+    bench.counters["stalls_over_50ms"] = stalls_over_goal;
     bench.counters["errors"] = static_cast<double>(window->state->logs.batch_errors().size());
     bench.PauseTiming();
     window.reset();

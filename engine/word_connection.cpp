@@ -20,6 +20,9 @@ struct WordConnection {
   bool created_by_last_connection = false;
   bool first_connection_pending = true;
   bool created_at_first_connection = false;
+  // Set while a connection is being made: starting the server lets events
+  // run, and an event handler must not start a second one meanwhile.
+  bool connecting = false;
   AutomationObjectSource source;
 };
 
@@ -53,7 +56,16 @@ void InstallEventPump() {
 bool ConnectWord(std::string& error_text) {
   WordConnection& state = State();
   error_text.clear();
+  if (state.connecting) {
+    error_text = Tr("The word processor is still starting, please try again later");
+    return false;
+  }
   InstallEventPump();
+  struct Connecting {
+    bool& flag;
+    explicit Connecting(bool& f) : flag(f) { flag = true; }
+    ~Connecting() { flag = false; }
+  } connecting(state.connecting);
   bool connected = false;
   for (const char* class_id : kWordClassIdentifiers) {
     try {
@@ -86,8 +98,9 @@ bool EnsureWord(std::string& error_text) {
       // Gone or hung: reconnect below.
     }
   }
+  const bool nested = state.connecting;
   const bool connected = ConnectWord(error_text);
-  if (state.first_connection_pending) {
+  if (!nested && state.first_connection_pending) {
     state.created_at_first_connection = state.created_by_last_connection;
     state.first_connection_pending = false;
   }

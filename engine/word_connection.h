@@ -18,13 +18,16 @@ extern const char* const kWordClassIdentifiers[5];
 // Tries each class identifier in turn; the first that yields an object becomes
 // the application and is hidden ("Visible" false, errors ignored). On failure
 // the error text is the translated "Can not load Microsoft Word, ..." message.
-// The error text is cleared first.
+// The error text is cleared first. Starting the server lets pending events
+// run; a ConnectWord from an event handler meanwhile fails at once with "The
+// word processor is still starting, ..." and starts nothing.
 bool ConnectWord(std::string& error_text);
 
 // Returns true at once when the held application answers "Version" (the error
 // text is then left as it was); otherwise reconnects with ConnectWord and
 // returns its result. The first reconnection attempt of the run fixes
-// CreatedAtFirstConnection, whether it succeeded or not.
+// CreatedAtFirstConnection, whether it succeeded or not (a call refused
+// because a connection is being made does not count).
 bool EnsureWord(std::string& error_text);
 
 // Quits the application when it was created at the first connection and drops

@@ -432,6 +432,20 @@ TEST_F(TransportTest, ThePumpRunsWhileWaitingAndNestedCallsAreRejected) {
   EXPECT_EQ(pumps, before);
 }
 
+// A conversion is a run of calls each answered within a few milliseconds;
+// the pump must still run between them, not only inside a call that itself
+// takes longer than a pump slice.
+TEST_F(TransportTest, ARunOfShortCallsStillRunsThePump) {
+  ObjectPtr app = Create();
+  int pumps = 0;
+  SetMessagePump([&] { ++pumps; });
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_TRUE(app->Call("Sleep", Positional({Variant(std::int32_t{4})})).AsBool());
+  }
+  // 30 calls of at least 4 ms: at least 120 ms, twelve slices.
+  EXPECT_GE(pumps, 6);
+}
+
 TEST_F(TransportTest, MalformedClientsAreDroppedWithoutHarmToOthers) {
   ObjectPtr app = Create();
   auto raw_client = [&](const std::string& bytes) {

@@ -110,6 +110,31 @@ TEST_F(WordConnectionTest, ReconnectsWhenVersionFailsAndKeepsTheFirstConnectionF
   EXPECT_TRUE(CreatedAtFirstConnection());
 }
 
+// Starting the server lets events run; a handler that wants the word
+// processor meanwhile is refused instead of starting a second server, and the
+// refusal does not settle the first-connection bookkeeping.
+TEST_F(WordConnectionTest, AConnectionAskedForWhileOneIsBeingMadeIsRefused) {
+  std::string nested_error;
+  bool nested_result = true;
+  int starts = 0;
+  SetAutomationObjectSource([&](const std::string& id, bool& created) {
+    ++starts;
+    nested_result = EnsureWord(nested_error);
+    created = true;
+    service_.tried.push_back(id);
+    return ObjectPtr(app_);
+  });
+  std::string error;
+  EXPECT_TRUE(EnsureWord(error));
+  EXPECT_EQ(starts, 1);
+  EXPECT_FALSE(nested_result);
+  EXPECT_EQ(nested_error, "The word processor is still starting, please try again later");
+  EXPECT_TRUE(CreatedAtFirstConnection());
+  // Once connected, the next request is served again.
+  EXPECT_TRUE(EnsureWord(error));
+  EXPECT_EQ(starts, 1);
+}
+
 TEST_F(WordConnectionTest, ReleaseQuitsAWordCreatedAtTheFirstConnection) {
   service_.answers["Word.Application"] = {app_, true};
   std::string error;
