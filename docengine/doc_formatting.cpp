@@ -119,6 +119,15 @@ StyleSheet ParseStyles(std::string_view t, FcLcb where) {
 
 namespace {
 
+// How many runs the pages say they hold: room to reserve, bounded by the
+// stream so that a table naming one page many times cannot ask for more.
+std::size_t RunsOnPages(std::string_view w, const std::vector<std::uint32_t>& pages) {
+  std::size_t runs = 0;
+  for (std::uint32_t pn : pages)
+    runs += U8(w, std::uint64_t{pn} * 512 + 511);
+  return std::min(runs, w.size() / 8);
+}
+
 // Page numbers of a bin table (the PLC after its n+1 positions).
 std::vector<std::uint32_t> BinTablePages(std::string_view plc, std::size_t entry_size) {
   std::vector<std::uint32_t> pages;
@@ -137,7 +146,9 @@ std::vector<std::uint32_t> BinTablePages(std::string_view plc, std::size_t entry
 }  // namespace
 
 void ReadChpxPages(std::string_view w, std::string_view plc, std::size_t bte_size, FkpRuns& out) {
-  for (std::uint32_t pn : BinTablePages(plc, bte_size)) {
+  const std::vector<std::uint32_t> pages = BinTablePages(plc, bte_size);
+  out.Reserve(RunsOnPages(w, pages));
+  for (std::uint32_t pn : pages) {
     std::string_view page = Slice(w, std::uint64_t{pn} * 512, 512);
     if (page.size() != 512)
       continue;
@@ -163,7 +174,9 @@ void ReadChpxPages(std::string_view w, std::string_view plc, std::size_t bte_siz
 void ReadPapxPages(std::string_view w, std::string_view data_stream, std::string_view plc,
                    std::size_t bte_size, bool word97, FkpRuns& out) {
   std::size_t bx_size = word97 ? 13 : 7;
-  for (std::uint32_t pn : BinTablePages(plc, bte_size)) {
+  const std::vector<std::uint32_t> pages = BinTablePages(plc, bte_size);
+  out.Reserve(RunsOnPages(w, pages));
+  for (std::uint32_t pn : pages) {
     std::string_view page = Slice(w, std::uint64_t{pn} * 512, 512);
     if (page.size() != 512)
       continue;
@@ -311,39 +324,62 @@ void ApplyParaSprms(std::string_view g, ParaProps& p) {
 
 }  // namespace
 
-CharProps DocParser::ResolveChar(int para_istd, int chpx_run, std::uint32_t piece) const {
-  CharProps p;
-  for (const Style* s : styles_.Chain(para_istd))
-    ApplyCharSprms(s->chpx, styles_, p);
+CharProps DocParser::ResolveChar(int para_istd, int chpx_run, std::uint32_t piece) {
+  PropsKey key;
+  key.istd = para_istd;
   if (chpx_run >= 0)
-    ApplyCharSprms(chpx_[chpx_run].grpprl, styles_, p);
-  if (piece < pieces_.pieces.size()) {
-    std::uint16_t prm = pieces_.pieces[piece].prm;
-    if ((prm & 1) && (prm >> 1) < pieces_.prcs.size())
-      ApplyCharSprms(pieces_.prcs[prm >> 1], styles_, p);
-  }
+    key.grpprl = chpx_[chpx_run].grpprl;
+  if (piece < pieces_.pieces.size())
+    key.prm = pieces_.pieces[piece].prm;
+  auto found = char_props_.find(key);
+  if (found != char_props_.end())
+    return found->second;
+  CharProps p = ComputeChar(key.istd, key.grpprl, key.prm);
+  char_props_.emplace(key, p);
   return p;
 }
 
-ParaProps DocParser::ResolvePara(std::uint32_t fc, std::uint32_t piece) const {
-  ParaProps p;
+CharProps DocParser::ComputeChar(int para_istd, std::string_view grpprl, std::uint16_t prm) const {
+  CharProps p;
+  for (const Style* s : styles_.Chain(para_istd))
+    ApplyCharSprms(s->chpx, styles_, p);
+  ApplyCharSprms(grpprl, styles_, p);
+  if ((prm & 1) && (prm >> 1) < pieces_.prcs.size())
+    ApplyCharSprms(pieces_.prcs[prm >> 1], styles_, p);
+  return p;
+}
+
+ParaProps DocParser::ResolvePara(std::uint32_t fc, std::uint32_t piece) {
   int run = papx_.Find(fc);
   if (run < 0)
-    return p;
-  p.istd = papx_[run].istd;
+    return ParaProps{};
+  PropsKey key;
+  key.istd = papx_[run].istd;
+  key.grpprl = papx_[run].grpprl;
+  // Word 6 and 95 paragraphs take no modifiers from their piece.
+  if (fib_.word97() && piece < pieces_.pieces.size())
+    key.prm = pieces_.pieces[piece].prm;
+  auto found = para_props_.find(key);
+  if (found != para_props_.end())
+    return found->second;
+  ParaProps p = ComputePara(key.istd, key.grpprl, key.prm);
+  para_props_.emplace(key, p);
+  return p;
+}
+
+ParaProps DocParser::ComputePara(int istd, std::string_view grpprl, std::uint16_t prm) const {
+  ParaProps p;
+  p.istd = istd;
   if (!fib_.word97()) {
-    ApplyParaSprms6(papx_[run].grpprl, p);
+    ApplyParaSprms6(grpprl, p);
     return p;
   }
   for (const Style* s : styles_.Chain(p.istd))
     ApplyParaSprms(s->papx, p);
-  ApplyParaSprms(papx_[run].grpprl, p);
+  ApplyParaSprms(grpprl, p);
   // A fast save may leave paragraph changes on the piece of the mark.
-  if (piece < pieces_.pieces.size()) {
-    std::uint16_t prm = pieces_.pieces[piece].prm;
-    if ((prm & 1) && (prm >> 1) < pieces_.prcs.size())
-      ApplyParaSprms(pieces_.prcs[prm >> 1], p);
-  }
+  if ((prm & 1) && (prm >> 1) < pieces_.prcs.size())
+    ApplyParaSprms(pieces_.prcs[prm >> 1], p);
   return p;
 }
 

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "docengine/document.h"
@@ -176,8 +177,13 @@ struct FkpRun {
 
 class FkpRuns {
  public:
+  void Reserve(std::size_t n) { runs_.reserve(n); }
   void Add(FkpRun run) { runs_.push_back(run); }
   void Finish() {
+    // Pages usually come in order already.
+    const auto by_begin = [](const FkpRun& a, const FkpRun& b) { return a.fc_begin < b.fc_begin; };
+    if (std::is_sorted(runs_.begin(), runs_.end(), by_begin))
+      return;
     std::stable_sort(runs_.begin(), runs_.end(),
                      [](const FkpRun& a, const FkpRun& b) { return a.fc_begin < b.fc_begin; });
   }
@@ -191,6 +197,19 @@ class FkpRuns {
     if (fc >= it->fc_end)
       return -1;
     return static_cast<int>(it - runs_.begin());
+  }
+  // Whether Find(fc) gives run `i`: `fc` lies in it and before the next.
+  bool Holds(int i, std::uint32_t fc) const {
+    const FkpRun& r = runs_[i];
+    return fc >= r.fc_begin && fc < r.fc_end &&
+           (static_cast<std::size_t>(i) + 1 == runs_.size() || fc < runs_[i + 1].fc_begin);
+  }
+  // The end of the positions for which Find gives run `i`, from within it.
+  std::uint32_t LimitOf(int i) const {
+    const FkpRun& r = runs_[i];
+    return static_cast<std::size_t>(i) + 1 == runs_.size()
+               ? r.fc_end
+               : std::min(r.fc_end, runs_[i + 1].fc_begin);
   }
   const FkpRun& operator[](int i) const { return runs_[i]; }
 
@@ -244,12 +263,62 @@ char32_t MapSymbol(char32_t c);
 
 // ---------------------------------------------------------------------------
 // Story text: the characters of a range of positions, each with the byte
-// position its formatting is looked up by.
+// position its formatting is looked up by. The characters taken from one
+// piece form a stretch: the first one's byte position, and how far each
+// next one lies from it (2 for 16-bit text, 1 for 8-bit text, 0 where a
+// multi-byte code page leaves positions approximate).
 
-struct StoryText {
+class StoryText {
+ public:
   std::vector<char32_t> chars;
-  std::vector<std::uint32_t> fcs;
-  std::vector<std::uint32_t> pieces;  // index into the piece table
+
+  void StartStretch(std::uint32_t fc, std::uint32_t step, std::uint32_t piece) {
+    if (!stretches_.empty() && stretches_.back().begin == chars.size())
+      stretches_.pop_back();  // the last one holds no characters
+    stretches_.push_back({chars.size(), fc, step, piece});
+  }
+
+  // The byte position and the piece of character `k` (below chars.size()).
+  std::uint32_t FcOf(std::size_t k) const {
+    const Stretch& s = At(k);
+    return s.fc + s.step * static_cast<std::uint32_t>(k - s.begin);
+  }
+  std::uint32_t PieceOf(std::size_t k) const { return At(k).piece; }
+
+  // Where character `k` lies: its byte position, the step to the next
+  // one, its piece, and the end of its stretch (a character index).
+  struct Location {
+    std::uint32_t fc;
+    std::uint32_t step;
+    std::uint32_t piece;
+    std::size_t end;
+  };
+  Location Locate(std::size_t k) const {
+    const Stretch& s = At(k);
+    const std::size_t end =
+        cursor_ + 1 < stretches_.size() ? stretches_[cursor_ + 1].begin : chars.size();
+    return {s.fc + s.step * static_cast<std::uint32_t>(k - s.begin), s.step, s.piece, end};
+  }
+
+ private:
+  struct Stretch {
+    std::size_t begin;
+    std::uint32_t fc;
+    std::uint32_t step;
+    std::uint32_t piece;
+  };
+  // Characters are mostly asked for in order: the stretch found last is
+  // where the search starts.
+  const Stretch& At(std::size_t k) const {
+    while (cursor_ > 0 && k < stretches_[cursor_].begin)
+      --cursor_;
+    while (cursor_ + 1 < stretches_.size() && stretches_[cursor_ + 1].begin <= k)
+      ++cursor_;
+    return stretches_[cursor_];
+  }
+
+  std::vector<Stretch> stretches_;
+  mutable std::size_t cursor_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -283,8 +352,10 @@ class DocParser {
   bool LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& out);
 
   // doc_formatting.cpp
-  CharProps ResolveChar(int para_istd, int chpx_run, std::uint32_t piece) const;
-  ParaProps ResolvePara(std::uint32_t fc, std::uint32_t piece) const;
+  CharProps ResolveChar(int para_istd, int chpx_run, std::uint32_t piece);
+  ParaProps ResolvePara(std::uint32_t fc, std::uint32_t piece);
+  CharProps ComputeChar(int para_istd, std::string_view grpprl, std::uint16_t prm) const;
+  ParaProps ComputePara(int istd, std::string_view grpprl, std::uint16_t prm) const;
 
   // doc_story.cpp
   void BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story_kind,
@@ -306,6 +377,25 @@ class DocParser {
   StyleSheet styles_;
   FkpRuns chpx_, papx_;
   std::unique_ptr<ListNumberer> numberer_;
+  // Properties as resolved, by what they depend on: the style, the run's
+  // property list (by its bytes: many runs share the same list) and the
+  // piece's modifier.
+  struct PropsKey {
+    std::string_view grpprl;
+    int istd = 0;
+    std::uint16_t prm = 0;
+    bool operator==(const PropsKey& o) const {
+      return istd == o.istd && prm == o.prm && grpprl == o.grpprl;
+    }
+  };
+  struct PropsKeyHash {
+    std::size_t operator()(const PropsKey& k) const {
+      return std::hash<std::string_view>()(k.grpprl) ^
+             (static_cast<std::size_t>(k.istd) << 20 | k.prm) * 0x9E3779B97F4A7C15ull;
+    }
+  };
+  std::unordered_map<PropsKey, CharProps, PropsKeyHash> char_props_;
+  std::unordered_map<PropsKey, ParaProps, PropsKeyHash> para_props_;
   std::map<std::int64_t, std::string> note_marks_;  // main-text position -> mark
   std::size_t text_chars_ = 0;
   std::uint32_t field_counter_ = 0;  // fields numbered across every story

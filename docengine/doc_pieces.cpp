@@ -83,6 +83,8 @@ bool DocParser::LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& 
   }
   if (cp_end - cp_begin > 1)
     load_budget_ -= static_cast<std::uint64_t>(cp_end - cp_begin);
+  const std::size_t expected = out.chars.size() + static_cast<std::size_t>(cp_end - cp_begin);
+  out.chars.reserve(expected);
   for (std::size_t pi = 0; pi < pieces_.pieces.size(); ++pi) {
     const Piece& p = pieces_.pieces[pi];
     std::int64_t a = std::max(cp_begin, p.cp_begin);
@@ -96,6 +98,7 @@ bool DocParser::LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& 
       // in one go, character positions then only approximate.
       std::string_view bytes = Slice(word_, p.fc + offset, count);
       std::string utf8 = CodePageToUtf8(bytes, code_page_);
+      out.StartStretch(p.fc, 0, static_cast<std::uint32_t>(pi));
       std::size_t i = 0;
       while (i < utf8.size()) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);
@@ -108,42 +111,40 @@ bool DocParser::LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& 
         }
         i += len;
         out.chars.push_back(cp);
-        out.fcs.push_back(p.fc);
-        out.pieces.push_back(static_cast<std::uint32_t>(pi));
       }
       continue;
     }
-    for (std::uint64_t k = 0; k < count; ++k) {
-      std::uint64_t fc = p.compressed ? p.fc + offset + k : p.fc + 2 * (offset + k);
-      char32_t c;
-      if (p.compressed) {
-        if (fc >= word_.size())
-          return false;
-        c = Cp1252(U8(word_, fc));
-      } else {
-        if (!Fits(word_, fc, 2))
-          return false;
-        c = U16(word_, fc);
+    out.StartStretch(static_cast<std::uint32_t>(p.compressed ? p.fc + offset : p.fc + 2 * offset),
+                     p.compressed ? 1 : 2, static_cast<std::uint32_t>(pi));
+    // The characters that lie inside the stream; the text stops at the
+    // first one that does not.
+    const std::uint64_t first = p.compressed ? p.fc + offset : p.fc + 2 * offset;
+    const std::uint64_t room = first < word_.size() ? word_.size() - first : 0;
+    const std::uint64_t fits = std::min<std::uint64_t>(count, p.compressed ? room : room / 2);
+    const unsigned char* bytes =
+        reinterpret_cast<const unsigned char*>(word_.data()) + (fits > 0 ? first : 0);
+    if (p.compressed) {
+      for (std::uint64_t k = 0; k < fits; ++k)
+        out.chars.push_back(Cp1252(bytes[k]));
+    } else {
+      for (std::uint64_t k = 0; k < fits; ++k) {
+        char32_t c = bytes[2 * k] | (bytes[2 * k + 1] << 8);
         // Join surrogate pairs when both halves lie in the piece.
-        if (c >= 0xD800 && c < 0xDC00 && k + 1 < count && Fits(word_, fc + 2, 2)) {
-          char32_t low = U16(word_, fc + 2);
+        if (c >= 0xD800 && c < 0xDC00 && k + 1 < fits) {
+          char32_t low = bytes[2 * k + 2] | (bytes[2 * k + 3] << 8);
           if (low >= 0xDC00 && low < 0xE000) {
             out.chars.push_back(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
-            out.fcs.push_back(static_cast<std::uint32_t>(fc));
-            out.pieces.push_back(static_cast<std::uint32_t>(pi));
             // The low half keeps a slot so that positions stay aligned.
             out.chars.push_back(0);
-            out.fcs.push_back(static_cast<std::uint32_t>(fc + 2));
-            out.pieces.push_back(static_cast<std::uint32_t>(pi));
             ++k;
             continue;
           }
         }
+        out.chars.push_back(c);
       }
-      out.chars.push_back(c);
-      out.fcs.push_back(static_cast<std::uint32_t>(fc));
-      out.pieces.push_back(static_cast<std::uint32_t>(pi));
     }
+    if (fits < count)
+      return false;
   }
   return true;
 }

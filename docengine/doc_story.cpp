@@ -1,12 +1,38 @@
 // A story: a range of text positions turned into paragraphs and tables,
 // with fields, list labels, note marks and tracked changes.
 
-#include "charset/code_page.h"
 #include "docengine/doc_parser.h"
 #include "docengine/model_building.h"
 
 namespace quillon::docengine::msdoc {
 namespace {
+
+// The UTF-8 form of a code point in `out`, as AppendUtf8 writes it
+// (surrogates and values beyond U+10FFFF as U+FFFD); returns its length.
+std::size_t EncodeUtf8(char32_t c, char* out) {
+  if (c < 0x80) {
+    out[0] = static_cast<char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)
+    c = 0xFFFD;
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
+}
 
 // Builds blocks (paragraphs and tables) from paragraphs as they end.
 class BlockBuilder {
@@ -96,7 +122,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     std::size_t j = i;
     while (j < n && text.chars[j] != 0x0D && text.chars[j] != 0x07 && text.chars[j] != 0x0C)
       ++j;
-    ParaProps pap = j < n ? ResolvePara(text.fcs[j], text.pieces[j]) : ParaProps{};
+    ParaProps pap = j < n ? ResolvePara(text.FcOf(j), text.PieceOf(j)) : ParaProps{};
     Paragraph paragraph;
     if (have_carried) {
       if (pap.depth() == 0)
@@ -111,19 +137,62 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     CharProps chp;
     std::string chunk;
     Run chunk_style;
+    bool format_may_change = true;
     auto flush = [&] {
-      if (!chunk.empty())
-        AppendRunText(paragraph.runs, chunk_style, chunk);
+      if (chunk.empty())
+        return;
+      std::vector<Run>& runs = paragraph.runs;
+      if (!runs.empty() && SameFormat(runs.back(), chunk_style)) {
+        runs.back().text += chunk;
+      } else {
+        runs.push_back(chunk_style);
+        runs.back().text = std::move(chunk);
+      }
       chunk.clear();
     };
     for (std::size_t k = i; k < j; ++k) {
       char32_t c = text.chars[k];
+      // Characters [k, same_format_end) are in the run and piece of k.
+      std::size_t same_format_end = j;
       if (fib_.word97()) {
-        int run = chpx_.Find(text.fcs[k]);
-        if (run != cached_run || text.pieces[k] != cached_piece) {
-          chp = ResolveChar(pap.istd, run, text.pieces[k]);
+        // Characters mostly follow one another in the same run: look the
+        // run up only when the position leaves the one found last.
+        const StoryText::Location at = text.Locate(k);
+        const std::uint32_t fc = at.fc;
+        int run = cached_run >= 0 && chpx_.Holds(cached_run, fc) ? cached_run : chpx_.Find(fc);
+        if (run != cached_run || at.piece != cached_piece) {
+          chp = ResolveChar(pap.istd, run, at.piece);
           cached_run = run;
-          cached_piece = text.pieces[k];
+          cached_piece = at.piece;
+          format_may_change = true;
+        }
+        same_format_end = std::min(j, at.end);
+        if (run < 0) {
+          same_format_end = k + 1;
+        } else if (at.step != 0) {
+          const std::uint32_t limit = chpx_.LimitOf(run);
+          same_format_end =
+              std::min<std::size_t>(same_format_end, k + (limit - fc + at.step - 1) / at.step);
+        }
+      }
+      // Plain ASCII in the format already open goes in without the checks
+      // below, as far as the run reaches.
+      const bool symbol_font = chp.special && chp.symbol;
+      if (!format_may_change && !at_note_start && c >= 0x20 && c < 0x80 &&
+          !(symbol_font && c == 0x28)) {
+        std::size_t e = k + 1;
+        while (e < same_format_end) {
+          const char32_t d = text.chars[e];
+          if (d < 0x20 || d >= 0x80 || (symbol_font && d == 0x28))
+            break;
+          ++e;
+        }
+        if (text_chars_ + (e - k) <= options_.limits.max_text_chars) {
+          text_chars_ += e - k;
+          for (std::size_t m = k; m < e; ++m)
+            chunk.push_back(static_cast<char>(text.chars[m]));
+          k = e - 1;
+          continue;
         }
       }
       bool in_code = code_depth > 0;
@@ -134,6 +203,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
           fields.push_back(true);
           ++code_depth;
         }
+        format_may_change = true;
         continue;
       }
       if (c == 0x14) {
@@ -141,6 +211,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
           fields.back() = false;
           --code_depth;
         }
+        format_may_change = true;
         continue;
       }
       if (c == 0x15) {
@@ -151,9 +222,11 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
           if (fields.empty())
             current_field = 0;
         }
+        format_may_change = true;
         continue;
       }
-      std::string piece_text;
+      char utf8[4];
+      std::string_view piece_text;
       switch (c) {
         case 0x0B:
           piece_text = "\n";
@@ -172,11 +245,13 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
           }
           break;
         default:
-          if (c < 0x20 || c == 0)
+          if (c < 0x20)
             break;  // pictures, marks, separators
           if (chp.special && c == 0x28 && chp.symbol)
             c = chp.symbol;
-          AppendUtf8(piece_text, MapSymbol(c));
+          if (c >= 0xF000 && c <= 0xF0FF)
+            c = MapSymbol(c);
+          piece_text = std::string_view(utf8, EncodeUtf8(c, utf8));
           break;
       }
       if (piece_text.empty())
@@ -192,19 +267,26 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
         return;
       }
       text_chars_ += piece_text.size();
-      Run style;
-      style.hidden = chp.hidden;
-      style.deleted = chp.deleted;
-      style.inserted = chp.inserted;
-      style.field_code = in_code;
-      style.field = current_field;
-      style.lang = chp.lang;
-      style.lang_fe = chp.lang_fe;
-      if (!SameFormat(chunk_style, style)) {
+      // The format is compared only after what it is made of changed.
+      if (format_may_change &&
+          (chunk_style.hidden != chp.hidden || chunk_style.deleted != chp.deleted ||
+           chunk_style.inserted != chp.inserted || chunk_style.field_code != in_code ||
+           chunk_style.field != current_field || chunk_style.lang != chp.lang ||
+           chunk_style.lang_fe != chp.lang_fe)) {
         flush();
-        chunk_style = style;
+        chunk_style.hidden = chp.hidden;
+        chunk_style.deleted = chp.deleted;
+        chunk_style.inserted = chp.inserted;
+        chunk_style.field_code = in_code;
+        chunk_style.field = current_field;
+        chunk_style.lang = chp.lang;
+        chunk_style.lang_fe = chp.lang_fe;
       }
-      chunk += piece_text;
+      format_may_change = false;
+      if (piece_text.size() == 1)
+        chunk.push_back(piece_text[0]);
+      else
+        chunk += piece_text;
     }
     flush();
     if (at_note_start && j > i)
@@ -214,8 +296,12 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     bool cell_end = depth == 1 ? terminator_cell : depth > 1 && pap.inner_cell;
     bool row_end = depth == 1 ? pap.ttp && terminator_cell : depth > 1 && pap.inner_ttp;
     CharProps mark;
-    if (j < n && fib_.word97())
-      mark = ResolveChar(pap.istd, chpx_.Find(text.fcs[j]), text.pieces[j]);
+    if (j < n && fib_.word97()) {
+      const int run = chpx_.Find(text.FcOf(j));
+      mark = run == cached_run && text.PieceOf(j) == cached_piece
+                 ? chp
+                 : ResolveChar(pap.istd, run, text.PieceOf(j));
+    }
     if (depth == 0 && j < n && text.chars[j] == 0x0D && (mark.deleted || mark.hidden)) {
       carried = std::move(paragraph);
       have_carried = true;
@@ -231,10 +317,10 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     // paragraph's formatting run ends right after it.
     continuation = false;
     if (j < n && text.chars[j] == 0x0C && fib_.word97()) {
-      int run = papx_.Find(text.fcs[j]);
+      int run = papx_.Find(text.FcOf(j));
       bool wide =
-          text.pieces[j] < pieces_.pieces.size() && !pieces_.pieces[text.pieces[j]].compressed;
-      std::uint32_t next = text.fcs[j] + (wide ? 2 : 1);
+          text.PieceOf(j) < pieces_.pieces.size() && !pieces_.pieces[text.PieceOf(j)].compressed;
+      std::uint32_t next = text.FcOf(j) + (wide ? 2 : 1);
       continuation = run >= 0 && papx_[run].fc_end != next;
     }
     // The last paragraph of a story has no mark of its own when the story

@@ -14,13 +14,19 @@ void AppendRuns(const Paragraph& paragraph, std::string& out) {
   for (const Run& run : paragraph.runs) {
     if (run.hidden || run.deleted || run.field_code)
       continue;
-    for (char c : run.text) {
-      if (c == '\n') {
+    // Stretches without line ends go in one append.
+    const std::string& text = run.text;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c != '\n' && c != '\r')
+        continue;
+      out.append(text, start, i - start);
+      if (c == '\n')
         out += "\r\n";
-      } else if (c != '\r') {
-        out.push_back(c);
-      }
+      start = i + 1;
     }
+    out.append(text, start, std::string::npos);
   }
 }
 
@@ -110,7 +116,9 @@ std::size_t OffsetOfCharacter(std::string_view text, std::size_t chars) {
 }
 
 void WrapLine(std::string_view line, std::size_t columns, std::string& out) {
-  while (CountCharacters(line) > columns) {
+  // Counted once; each cut takes off what it wrote.
+  std::size_t remaining = CountCharacters(line);
+  while (remaining > columns) {
     std::size_t limit = OffsetOfCharacter(line, columns);
     // The blank at the limit itself still lets the first part fit.
     std::size_t space = line.rfind(' ', limit);
@@ -120,10 +128,12 @@ void WrapLine(std::string_view line, std::size_t columns, std::string& out) {
       std::size_t next = space;
       while (next < line.size() && line[next] == ' ')
         ++next;
+      remaining -= CountCharacters(line.substr(0, next));
       line.remove_prefix(next);
     } else {
       out.append(line.substr(0, limit));
       out += "\r\n";
+      remaining -= columns;
       line.remove_prefix(limit);
     }
   }

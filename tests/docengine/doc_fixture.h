@@ -9,6 +9,7 @@
 #include <gsf/gsf-output-memory.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,13 +142,13 @@ inline std::string BuildDoc(const DocFixture& f) {
       word += '\0';
   };
 
-  // Character properties: one page covering the whole text.
+  // Character properties: as many pages as the runs need.
   pad_page();
-  std::uint32_t chp_page = static_cast<std::uint32_t>(word.size() / 512);
+  std::vector<std::uint32_t> chp_pages, chp_page_fcs;
   {
     std::vector<std::pair<int, std::string>> bounds;  // start, grpprl
     int cp = 0;
-    std::vector<DocFixture::Range> runs = f.char_runs;
+    const std::vector<DocFixture::Range>& runs = f.char_runs;
     for (const auto& r : runs) {
       if (r.cp_begin > cp)
         bounds.push_back({cp, {}});
@@ -156,50 +157,58 @@ inline std::string BuildDoc(const DocFixture& f) {
     }
     if (cp < total)
       bounds.push_back({cp, {}});
-    std::string page(512, '\0');
-    std::size_t crun = bounds.size();
-    for (std::size_t i = 0; i < crun; ++i)
-      Put32(page, 4 * i, fc_of(bounds[i].first));
-    int last_end = runs.empty() || runs.back().cp_end < total ? total : runs.back().cp_end;
-    Put32(page, 4 * crun, fc_of(last_end));
-    std::size_t free_end = 511;
-    for (std::size_t i = 0; i < crun; ++i) {
-      const std::string& g = bounds[i].second;
-      if (g.empty())
-        continue;
-      std::size_t at = (free_end - 1 - g.size()) & ~std::size_t{1};
-      page[at] = static_cast<char>(g.size());
-      page.replace(at + 1, g.size(), g);
-      page[4 * (crun + 1) + i] = static_cast<char>(at / 2);
-      free_end = at;
+    const int last_end = runs.empty() || runs.back().cp_end < total ? total : runs.back().cp_end;
+    std::size_t first = 0;
+    while (first < bounds.size()) {
+      // As many runs as fit: positions, offsets and the property lists.
+      std::size_t crun = 0, props = 0;
+      while (first + crun < bounds.size()) {
+        const std::size_t g = bounds[first + crun].second.size();
+        const std::size_t more = g == 0 ? 0 : g + 2;
+        if (4 * (crun + 2) + (crun + 1) + props + more + 2 > 511)
+          break;
+        props += more;
+        ++crun;
+      }
+      std::string page(512, '\0');
+      for (std::size_t i = 0; i < crun; ++i)
+        Put32(page, 4 * i, fc_of(bounds[first + i].first));
+      Put32(page, 4 * crun,
+            fc_of(first + crun < bounds.size() ? bounds[first + crun].first : last_end));
+      std::size_t free_end = 511;
+      for (std::size_t i = 0; i < crun; ++i) {
+        const std::string& g = bounds[first + i].second;
+        if (g.empty())
+          continue;
+        std::size_t at = (free_end - 1 - g.size()) & ~std::size_t{1};
+        page[at] = static_cast<char>(g.size());
+        page.replace(at + 1, g.size(), g);
+        page[4 * (crun + 1) + i] = static_cast<char>(at / 2);
+        free_end = at;
+      }
+      page[511] = static_cast<char>(crun);
+      chp_page_fcs.push_back(fc_of(bounds[first].first));
+      chp_pages.push_back(static_cast<std::uint32_t>(word.size() / 512));
+      word += page;
+      first += crun;
     }
-    page[511] = static_cast<char>(crun);
-    word += page;
+    chp_page_fcs.push_back(fc_of(last_end));
   }
-  // Paragraph properties: one run per paragraph mark.
-  std::uint32_t pap_page = static_cast<std::uint32_t>(word.size() / 512);
+  // Paragraph properties: one run per paragraph mark, as many pages as
+  // they need.
+  std::vector<std::uint32_t> pap_pages, pap_page_fcs;
   {
     std::vector<int> marks;
     for (int i = 0; i < total; ++i)
       if (f.text[i] == 0x0D || f.text[i] == 0x07)
         marks.push_back(i);
-    std::string page(512, '\0');
-    std::size_t cpara = marks.size();
-    int start = 0;
-    for (std::size_t i = 0; i < cpara; ++i) {
-      Put32(page, 4 * i, fc_of(start));
-      start = marks[i] + 1;
-    }
-    Put32(page, 4 * cpara, fc_of(start));
-    std::size_t free_end = 511;
-    for (std::size_t i = 0; i < cpara; ++i) {
-      std::string g;
-      for (const auto& [mark, sprms] : f.para_props)
-        if (mark == marks[i])
-          g = sprms;
+    std::map<int, std::string> props(f.para_props.begin(), f.para_props.end());
+    auto papx_of = [&](int mark) {
+      auto found = props.find(mark);
       std::string body;
       Add16(body, 0);  // style: Normal
-      body += g;
+      if (found != props.end())
+        body += found->second;
       std::string papx;
       if (body.size() % 2 == 1) {
         papx += static_cast<char>((body.size() + 1) / 2);
@@ -207,14 +216,50 @@ inline std::string BuildDoc(const DocFixture& f) {
         papx += '\0';
         papx += static_cast<char>(body.size() / 2);
       }
-      papx += body;
-      std::size_t at = (free_end - papx.size() - 1) & ~std::size_t{1};
-      page.replace(at, papx.size(), papx);
-      page[4 * (cpara + 1) + 13 * i] = static_cast<char>(at / 2);
-      free_end = at;
+      return papx + body;
+    };
+    std::size_t first = 0;
+    int start = 0;
+    while (first < marks.size()) {
+      std::size_t cpara = 0, used = 0;
+      std::vector<std::string> papxs;
+      while (first + cpara < marks.size()) {
+        std::string papx = papx_of(marks[first + cpara]);
+        const std::size_t more = papx.size() + 2;
+        if (4 * (cpara + 2) + 13 * (cpara + 1) + used + more + 2 > 511)
+          break;
+        used += more;
+        papxs.push_back(std::move(papx));
+        ++cpara;
+      }
+      std::string page(512, '\0');
+      pap_page_fcs.push_back(fc_of(start));
+      for (std::size_t i = 0; i < cpara; ++i) {
+        Put32(page, 4 * i, fc_of(start));
+        start = marks[first + i] + 1;
+      }
+      Put32(page, 4 * cpara, fc_of(start));
+      std::size_t free_end = 511;
+      for (std::size_t i = 0; i < cpara; ++i) {
+        const std::string& papx = papxs[i];
+        std::size_t at = (free_end - papx.size() - 1) & ~std::size_t{1};
+        page.replace(at, papx.size(), papx);
+        page[4 * (cpara + 1) + 13 * i] = static_cast<char>(at / 2);
+        free_end = at;
+      }
+      page[511] = static_cast<char>(cpara);
+      pap_pages.push_back(static_cast<std::uint32_t>(word.size() / 512));
+      word += page;
+      first += cpara;
     }
-    page[511] = static_cast<char>(cpara);
-    word += page;
+    pap_page_fcs.push_back(fc_of(total));
+    if (marks.empty()) {
+      std::string page(512, '\0');
+      Put32(page, 0, fc_of(0));
+      pap_page_fcs = {fc_of(0), fc_of(total)};
+      pap_pages.push_back(static_cast<std::uint32_t>(word.size() / 512));
+      word += page;
+    }
   }
   std::uint32_t sepx_at = 0xFFFFFFFF;
   if (!f.section_sprms.empty()) {
@@ -243,16 +288,17 @@ inline std::string BuildDoc(const DocFixture& f) {
     place(33, clx);
   }
   {
-    std::string bte;
-    Add32(bte, fc_of(0));
-    Add32(bte, fc_of(total));
-    Add32(bte, chp_page);
-    place(12, bte);
-    std::string btp;
-    Add32(btp, fc_of(0));
-    Add32(btp, fc_of(total));
-    Add32(btp, pap_page);
-    place(13, btp);
+    auto bin_table = [](const std::vector<std::uint32_t>& fcs,
+                        const std::vector<std::uint32_t>& pages) {
+      std::string plc;
+      for (std::uint32_t fc : fcs)
+        Add32(plc, fc);
+      for (std::uint32_t pn : pages)
+        Add32(plc, pn);
+      return plc;
+    };
+    place(12, bin_table(chp_page_fcs, chp_pages));
+    place(13, bin_table(pap_page_fcs, pap_pages));
   }
   auto note_plcs = [&](const std::vector<int>& refs, const std::vector<int>& txt, int ref_index,
                        int txt_index, int ref_end) {
