@@ -35,6 +35,13 @@ QString Q(const std::string& text) {
 }  // namespace
 
 std::string WatchEntry::Masks() const {
+  // After exclude words, the masks follow the "->" that ends them, even
+  // where the words begin with ">" ("<->..."); else the first "->".
+  const std::size_t words =
+      file_filter.rfind("<-", 0) == 0 ? file_filter.find("->", 2) : std::string::npos;
+  if (words != std::string::npos) {
+    return file_filter.substr(words + 2);
+  }
   return TextBetween(file_filter, "->", "", false);
 }
 

@@ -187,6 +187,9 @@ TEST(WatchFileFilter, MasksAndExcludeWords) {
   entry.file_filter = ComposeFileFilter("a->b*.doc;*.rtf", "");
   EXPECT_EQ(entry.Masks(), "a->b*.doc;*.rtf");
   EXPECT_EQ(entry.ExcludeWords(), "");
+  entry.file_filter = "<->draft->*.doc";  // words that begin with ">"
+  EXPECT_EQ(entry.ExcludeWords(), ">draft");
+  EXPECT_EQ(entry.Masks(), "*.doc");
   TempDir dir;
   const std::string path = dir.path() + "/watcher.ini";
   WatchListModel list;

@@ -1,8 +1,6 @@
 // The tray icon on a private X server with a tray host (started by
 // tray_xvfb.sh): its hint, minimising into it and restoring from it, the
-// "/min" start, and the animation while a watched file converts: once
-// through the hint handler alone, once with a real file dropped into a
-// watched folder and converted by the engine server.
+// "/min" start, and the animation while a watched file converts.
 
 #include <QAction>
 #include <QApplication>
@@ -10,22 +8,16 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QtTest>
-#include <csignal>
-#include <filesystem>
 #include <memory>
-#include <set>
 
 #include "app/gui/form_main.h"
 #include "app/main_window_state.h"
 #include "app/settings.h"
-#include "automation/client.h"
-#include "engine/word_connection.h"
 #include "platform/folders.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 #include "ui_form_main.h"
 #include "util/translate.h"
-#include "watch/watch_processing.h"
 
 namespace quillon {
 
@@ -135,85 +127,6 @@ class TrayTest : public QObject {
     // "watching" stops an icon that was not animated, too.
     window.form->TrayHintChanged("watching, Quillon 4.0 Build210604");
     QVERIFY(!window.form->TrayAnimating());
-  }
-
-  // A watch on a real folder, a real document copied into it, the engine
-  // server converting it. While it converts, the hint names the file and
-  // the icon steps through its frames; afterwards the hint says "watching"
-  // and the still icon is back. A small file converts faster than one
-  // animation step, so the engine server is held (SIGSTOP) for a moment once
-  // the conversion has begun; the window keeps its events running while it
-  // waits for the engine's answer, which is what lets the frames advance.
-  void watchedFileAnimatesTheIconWhileItConverts() {
-    namespace fs = std::filesystem;
-    testing::TempDir files;
-    const std::string in = files.File("in");
-    const std::string out = files.File("out");
-    fs::create_directories(in);
-    fs::create_directories(out);
-    Window window;
-    QVERIFY(window.form->tray_icon() != nullptr);
-    WatchProcessor& processing = *window.state->watch_processing;
-    processing.SetWatchInterval(std::chrono::milliseconds(100));
-    window.state->watch_list.AddWatchRow(true, in, out, "*.rtf", "", "No", "2=Text only(*.txt)");
-    QVERIFY(processing.StartWatchEntry(0));
-    QTRY_VERIFY_WITH_TIMEOUT(window.state->watch_list.entry(0).watcher &&
-                                 window.state->watch_list.entry(0).watcher->Ready(),
-                             10000);
-    const QString watching = QStringLiteral("watching, Quillon 4.0 Build210604");
-
-    // The engine server is started before the file arrives, so that its
-    // process is known when the conversion begins.
-    std::string error;
-    QVERIFY2(engine::EnsureWord(error), error.c_str());
-    const pid_t server = automation::StartedServerProcess(*engine::WordApplication());
-    QVERIFY2(server > 0, "the engine server was not started by this program");
-    struct Resume {
-      pid_t pid;
-      ~Resume() { ::kill(pid, SIGCONT); }  // also when a check fails
-    } resume{server};
-
-    const std::string source = in + "/letter.rtf";
-    const qint64 still_key = window.form->tray_icon()->icon().cacheKey();
-    std::set<qint64> frames;  // animation frames seen while the hint named the file
-    bool named = false;
-    bool held = false;
-    QTimer sampler;
-    sampler.setInterval(10);
-    connect(&sampler, &QTimer::timeout, this, [&] {
-      if (!window.form->TrayHint().startsWith(QString::fromStdString("converting " + source))) {
-        return;
-      }
-      named = true;
-      // Until its first step the animation still shows the still icon.
-      const qint64 shown = window.form->tray_icon()->icon().cacheKey();
-      if (window.form->TrayAnimating() && shown != still_key) {
-        frames.insert(shown);
-      }
-      if (!held) {
-        held = true;
-        ::kill(server, SIGSTOP);
-        QTimer::singleShot(800, this, [server] { ::kill(server, SIGCONT); });
-      }
-    });
-    sampler.start();
-
-    // Copied beside the folder, then moved in: the watcher sees a whole file.
-    const std::string staged = files.File("letter.rtf");
-    fs::copy_file(ProgramFolder() + "samples/letter.rtf", staged);
-    fs::rename(staged, source);
-
-    QTRY_VERIFY_WITH_TIMEOUT(held, 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        testing::FileExists(out + "/letter.txt") && window.form->TrayHint() == watching, 30000);
-    sampler.stop();
-    QVERIFY(named);
-    QVERIFY2(frames.size() >= 3,
-             qPrintable(QString("only %1 animation frames seen").arg(frames.size())));
-    QVERIFY(testing::ReadFile(out + "/letter.txt").find("garden club") != std::string::npos);
-    QVERIFY(!window.form->TrayAnimating());
-    QCOMPARE(window.form->tray_icon()->icon().cacheKey(), still_key);
-    QCOMPARE(window.state->watch_list.entry(0).StatusText(), std::string("watching"));
   }
 };
 
