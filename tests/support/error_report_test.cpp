@@ -60,7 +60,9 @@ TEST(ErrorReportTest, LinkGoesToTheMailComposerOnPath) {
   TempDir dir;
   std::string received = dir.File("received");
   std::string stub = dir.File("xdg-email");
-  WriteFile(stub, "#!/bin/sh\nprintf '%s' \"$*\" > '" + received + "'\n");
+  // Written aside and renamed, so that the file is whole once it exists.
+  WriteFile(stub, "#!/bin/sh\nprintf '%s' \"$*\" > '" + received + ".part' && mv '" + received +
+                      ".part' '" + received + "'\n");
   ::chmod(stub.c_str(), 0755);
   const char* old_path = std::getenv("PATH");
   std::string kept = old_path != nullptr ? old_path : "";
