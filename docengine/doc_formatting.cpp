@@ -322,6 +322,15 @@ void ApplyParaSprms(std::string_view g, ParaProps& p) {
   });
 }
 
+// The properties resolved for `key` before, else computed and kept.
+template <typename Cache, typename Key, typename Compute>
+typename Cache::mapped_type Cached(Cache& cache, const Key& key, Compute compute) {
+  auto found = cache.find(key);
+  if (found == cache.end())
+    found = cache.emplace(key, compute()).first;
+  return found->second;
+}
+
 }  // namespace
 
 CharProps DocParser::ResolveChar(int para_istd, int chpx_run, std::uint32_t piece) {
@@ -331,12 +340,7 @@ CharProps DocParser::ResolveChar(int para_istd, int chpx_run, std::uint32_t piec
     key.grpprl = chpx_[chpx_run].grpprl;
   if (piece < pieces_.pieces.size())
     key.prm = pieces_.pieces[piece].prm;
-  auto found = char_props_.find(key);
-  if (found != char_props_.end())
-    return found->second;
-  CharProps p = ComputeChar(key.istd, key.grpprl, key.prm);
-  char_props_.emplace(key, p);
-  return p;
+  return Cached(char_props_, key, [&] { return ComputeChar(key.istd, key.grpprl, key.prm); });
 }
 
 CharProps DocParser::ComputeChar(int para_istd, std::string_view grpprl, std::uint16_t prm) const {
@@ -359,12 +363,7 @@ ParaProps DocParser::ResolvePara(std::uint32_t fc, std::uint32_t piece) {
   // Word 6 and 95 paragraphs take no modifiers from their piece.
   if (fib_.word97() && piece < pieces_.pieces.size())
     key.prm = pieces_.pieces[piece].prm;
-  auto found = para_props_.find(key);
-  if (found != para_props_.end())
-    return found->second;
-  ParaProps p = ComputePara(key.istd, key.grpprl, key.prm);
-  para_props_.emplace(key, p);
-  return p;
+  return Cached(para_props_, key, [&] { return ComputePara(key.istd, key.grpprl, key.prm); });
 }
 
 ParaProps DocParser::ComputePara(int istd, std::string_view grpprl, std::uint16_t prm) const {
