@@ -33,8 +33,6 @@ namespace {
 
 std::atomic<bool> recover_any_type{false};
 
-// Files the engine opens as the format "recover text from any file".
-constexpr std::int32_t kRecoverTextFormat = 20;
 constexpr int kSourceCharacterSetCode = -3;
 // From this major version on the word processor no longer reads dBase and
 // Lotus files itself.
