@@ -1,6 +1,8 @@
 #include "dialogwatch/send_key_thread.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -33,6 +35,20 @@ class SystemClock : public WatchClock {
   void Sleep(std::uint32_t milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+  bool SleepUnless(std::uint32_t milliseconds, const std::function<bool()>& done) override {
+    std::unique_lock lock(mutex_);
+    return woken_.wait_for(lock, std::chrono::milliseconds(milliseconds), done);
+  }
+  void Wake() override {
+    // Taken once so that a sleeper between its look at `done` and its wait
+    // does not miss this call.
+    { std::lock_guard lock(mutex_); }
+    woken_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable woken_;
 };
 
 }  // namespace
@@ -101,6 +117,9 @@ void TThreadSendKey::StartWatch(const std::string& window_program, const std::st
 void TThreadSendKey::Stop() {
   active_ = false;
   terminated_ = true;
+  // The thread stops at once, not after its current poll interval: the
+  // application's end waits for it.
+  clock_->Wake();
 }
 
 std::string TThreadSendKey::MacroResult() const {
@@ -125,9 +144,11 @@ void TThreadSendKey::Execute() {
     active_ = true;
   const std::uint64_t start = clock_->TickCount();
   WindowHandle found = 0;
+  const auto stopped = [this] {
+    return !active_ || terminated_ || Running().application_terminating;
+  };
   for (;;) {
-    clock_->Sleep(kPollIntervalMs);
-    if (!active_ || terminated_ || Running().application_terminating)
+    if (clock_->SleepUnless(kPollIntervalMs, stopped))
       break;
     found = FindTopWindow(*windows_, window_program_, window_title_, owner_program_, owner_title_);
     if (found != 0 || ShouldEnd(start))
@@ -153,6 +174,7 @@ void TThreadSendKey::RunMacro(WindowHandle target, const std::string& macro_text
 bool EndAllSendKeyThreads(std::uint32_t timeout_ms) {
   RunningThreads& running = Running();
   running.application_terminating = true;
+  SystemWatchClock()->Wake();
   std::unique_lock lock(running.mutex);
   return running.changed.wait_for(lock, std::chrono::milliseconds(timeout_ms),
                                   [&] { return running.count == 0; });

@@ -6,7 +6,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/support/fake_watch_clock.h"
 #include "tests/support/in_memory_window_system.h"
@@ -77,6 +81,44 @@ TEST_F(SendKeyThreadTest, AStopEndsThePollingWithoutAnAnswer) {
   AddDialog("quillon-engine");
   ASSERT_TRUE(watcher->WaitUntilEnded(10000));
   EXPECT_THAT(windows_->Events(), IsEmpty());
+  EXPECT_FALSE(watcher->Active());
+}
+
+// Real time, but every sleep lasts a minute unless a wake-up cuts it short:
+// a watch that ends within the test's limit ended because it was woken.
+class MinuteSleepClock : public WatchClock {
+ public:
+  std::uint64_t TickCount() override { return 1000; }
+  void Sleep(std::uint32_t) override { std::this_thread::sleep_for(std::chrono::minutes(1)); }
+  bool SleepUnless(std::uint32_t, const std::function<bool()>& done) override {
+    std::unique_lock lock(mutex_);
+    ++sleeps_;
+    return woken_.wait_for(lock, std::chrono::minutes(1), done);
+  }
+  void Wake() override {
+    { std::lock_guard lock(mutex_); }
+    woken_.notify_all();
+  }
+  int Sleeps() {
+    std::lock_guard lock(mutex_);
+    return sleeps_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  int sleeps_ = 0;
+};
+
+TEST_F(SendKeyThreadTest, AStopCutsThePollIntervalShort) {
+  auto clock = std::make_shared<MinuteSleepClock>();
+  auto watcher = TThreadSendKey::Create(windows_, clock);
+  watcher->StartWatch("quillon-engine", "WordPerfect", "", "", "button#1", 600000);
+  while (clock->Sleeps() == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  watcher->Stop();
+  ASSERT_TRUE(watcher->WaitUntilEnded(20000));
+  EXPECT_EQ(windows_->TopLevelSearches(), 0);
   EXPECT_FALSE(watcher->Active());
 }
 
