@@ -234,6 +234,10 @@ bool ProfileFile::WriteString(const std::string& section, const std::string& key
   for (size_t i = range->first; i < range->last; ++i) {
     std::optional<std::string> name = KeyOf(lines[i]);
     if (name && SameName(*name, key)) {
+      // The file already says exactly this: nothing to rewrite (the program
+      // stores its settings at every start).
+      if (lines[i] == entry)
+        return true;
       lines[i] = entry;
       return WriteLines(path_, lines);
     }

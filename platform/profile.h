@@ -4,7 +4,8 @@
 //
 // - Every write rewrites the whole file at once (through a temporary file
 //   renamed over it), so another process, or the next start after a crash,
-//   sees each change. The file keeps its permission bits, and a file that
+//   sees each change. A write of the very line the file already holds for
+//   the key leaves the file as it is. The file keeps its permission bits, and a file that
 //   is a symbolic link is written at the link's target; the link stays.
 // - Every read reads the file anew; nothing is cached.
 // - Section and key names match ignoring the case of A-Z. Section names are

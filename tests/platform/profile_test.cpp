@@ -73,6 +73,25 @@ TEST(ProfileTest, IntegerParsing) {
   EXPECT_FALSE(ParseProfileInteger("99999999999").has_value());
 }
 
+TEST(ProfileTest, AWriteOfWhatTheFileAlreadyHoldsLeavesTheFileAsItIs) {
+  TempDir dir;
+  const std::string path = dir.File("set.ini");
+  WriteFile(path, "[Tarvell\\Quillon]\r\nLanguage=de\r\nCreate Log File = 1\r\n");
+  ProfileFile profile(path);
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_TRUE(profile.WriteString(kSection, "Language", "de"));
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the file was rewritten for an unchanged value";
+  // The same value written differently, a changed value and a new key do
+  // reach the file.
+  ASSERT_TRUE(profile.WriteBool(kSection, "Create Log File", true));
+  ASSERT_TRUE(profile.WriteString(kSection, "language", "de"));
+  ASSERT_TRUE(profile.WriteString(kSection, "Skin", ""));
+  EXPECT_EQ(ReadFile(path), "[Tarvell\\Quillon]\r\nlanguage=de\r\nCreate Log File=1\r\nSkin=\r\n");
+}
+
 TEST(ProfileTest, AnUnwritableFileGivesDefaultsAndFailedWrites) {
   TempDir dir;
   WriteFile(dir.File("blocked/x"), "");
