@@ -134,7 +134,8 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
   // mode, and its owner where we may give it (root, or our own group).
   struct stat existing {};
   mode_t mode = new_file_mode & ~CurrentUmask();
-  if (::stat(target.c_str(), &existing) == 0) {
+  const bool replacing = ::stat(target.c_str(), &existing) == 0;
+  if (replacing) {
     if (S_ISDIR(existing.st_mode)) {
       return Fail(error, EISDIR);
     }
@@ -151,7 +152,12 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
   if (!WriteAll(fd.get(), bytes, error)) {
     return false;
   }
-  if (::fsync(fd.get()) != 0) {
+  // A file that replaces another is on disk before its name moves over, so
+  // that a crash leaves the old bytes or the new ones, never an empty file.
+  // A new file has nothing to lose: it goes to disk in the system's own time,
+  // and whoever must know it is there (before a source is deleted) asks for
+  // SyncFileAndFolder.
+  if (replacing && ::fsync(fd.get()) != 0) {
     return Fail(error, errno);
   }
   if (const int closed = fd.Close(); closed != 0) {
@@ -161,7 +167,7 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
     return Fail(error, errno);
   }
   remover.armed = false;
-  return SyncFolder(folder, error);
+  return !replacing || SyncFolder(folder, error);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& error) {

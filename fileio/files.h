@@ -5,6 +5,9 @@
 // a new file beside the target (a name mkstemp makes unique, beginning with
 // "~" so that folder listings of the program pass it by), are flushed to
 // disk, and only then renamed over the target; the folder is flushed last.
+// A file that did not exist before is renamed into place without the two
+// flushes (there is no old content a crash could cost); SyncFileAndFolder
+// makes it durable where that matters.
 // Whatever fails, the old file stays as it was and no temporary file is
 // left. A target that is a symbolic link is written where the link points
 // (the link stays), and a file replaced in place keeps its permission bits
