@@ -158,6 +158,10 @@ bool WriteLineFile(const std::string& path, const std::vector<std::string>& line
       !fileio::MakeFolders(fileio::FolderOf(target), error)) {
     return false;
   }
+  // The lists are saved at every end of the program, mostly unchanged.
+  std::string current, ignored;
+  if (fileio::ReadWholeFile(target, current, ignored) && current == content)
+    return true;
   return fileio::WriteFileWhole(target, content, error);
 }
 

@@ -2,6 +2,8 @@
 
 #include "watch/watch_list.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -69,6 +71,18 @@ TEST(WatchListFile, CurrentLayoutRoundTripsEveryField) {
   }
   EXPECT_EQ(again.entry(2).Masks(), "*.*");
   EXPECT_EQ(again.entry(2).ExcludeWords(), "old;tmp");
+
+  // Saved again unchanged (as every end of the program does), the file is
+  // left as it is; a change replaces it.
+  struct stat before {};
+  ASSERT_EQ(::stat(dir.File("watcher.ini").c_str(), &before), 0);
+  ASSERT_TRUE(SaveWatchList(dir.File("watcher.ini"), again));
+  struct stat after {};
+  ASSERT_EQ(::stat(dir.File("watcher.ini").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  again.AddWatchRow(true, "/data/more", "/out", "*.rtf", "", "No", "");
+  ASSERT_TRUE(SaveWatchList(dir.File("watcher.ini"), again));
+  EXPECT_NE(ReadFile(dir.File("watcher.ini")).find("record count2=4\r\n"), std::string::npos);
 }
 
 TEST(WatchListFile, WrittenInTheAnsiCodePage) {
