@@ -175,25 +175,47 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
               std::min<std::size_t>(same_format_end, k + (limit - fc + at.step - 1) / at.step);
         }
       }
-      // Plain ASCII in the format already open goes in without the checks
-      // below, as far as the run reaches.
+      // Plain text in the format already open goes in without the checks
+      // below, as far as the run reaches: ASCII in stretches, other
+      // characters one by one. Controls, the symbol font's mark and its
+      // private characters take the way below.
       const bool symbol_font = chp.special && chp.symbol;
-      if (!format_may_change && !at_note_start && c >= 0x20 && c < 0x80 &&
-          !(symbol_font && c == 0x28)) {
-        std::size_t e = k + 1;
+      if (!format_may_change && !at_note_start) {
+        const char32_t* chars = text.chars.data();
+        const std::size_t old_size = chunk.size();
+        std::size_t e = k;
         while (e < same_format_end) {
-          const char32_t d = text.chars[e];
-          if (d < 0x20 || d >= 0x80 || (symbol_font && d == 0x28))
+          std::size_t a = e;
+          while (a < same_format_end) {
+            const char32_t d = chars[a];
+            if (d < 0x20 || d >= 0x80 || (symbol_font && d == 0x28))
+              break;
+            ++a;
+          }
+          if (a > e) {
+            const std::size_t at = chunk.size();
+            chunk.resize(at + (a - e));
+            char* to = chunk.data() + at;
+            for (std::size_t m = e; m < a; ++m)
+              *to++ = static_cast<char>(chars[m]);
+            e = a;
+          }
+          if (e >= same_format_end)
             break;
+          const char32_t d = chars[e];
+          if (d < 0x80 || (d >= 0xF000 && d <= 0xF0FF))
+            break;
+          char bytes[4];
+          chunk.append(bytes, EncodeUtf8(d, bytes));
           ++e;
         }
-        if (text_chars_ + (e - k) <= options_.limits.max_text_chars) {
-          text_chars_ += e - k;
-          for (std::size_t m = k; m < e; ++m)
-            chunk.push_back(static_cast<char>(text.chars[m]));
+        const std::size_t added = chunk.size() - old_size;
+        if (e > k && text_chars_ + added <= options_.limits.max_text_chars) {
+          text_chars_ += added;
           k = e - 1;
           continue;
         }
+        chunk.resize(old_size);
       }
       bool in_code = code_depth > 0;
       if (c == 0x13) {
