@@ -81,7 +81,7 @@ row() {  # label seconds failures
 
 # compare SET EXTENSION TOOL=COMMAND...: COMMAND is "TAIL|program args".
 compare() {
-  local set=$1 ext=$2 entry name spec tail seconds runs=() p best_tool='' best_seconds='' any_tool='' any_seconds='' batch batch_failures failures
+  local set=$1 ext=$2 entry name tool_command tail seconds runs=() p best_tool='' best_seconds='' any_tool='' any_seconds='' batch batch_failures failures
   shift 2
   [ ${#files[@]} -gt 0 ] || return 0
   echo "== $set: ${#files[@]} documents, $(awk -v b="$bytes" 'BEGIN { printf "%.2f", b / 1e6 }') MB"
@@ -90,12 +90,12 @@ compare() {
   row "quillon batch" "$batch" "$batch_failures"
   for entry in "$@"; do
     name=${entry%%=*}
-    spec=${entry#*=}
+    tool_command=${entry#*=}
     command -v "$name" >/dev/null 2>&1 || continue
-    tail=${spec%%|*}
+    tail=${tool_command%%|*}
     runs=()
     # shellcheck disable=SC2086  # the command's words
-    for ((p = 0; p < passes; p++)); do runs+=("$(time_per_file "$tail" ${spec#*|})"); done
+    for ((p = 0; p < passes; p++)); do runs+=("$(time_per_file "$tail" ${tool_command#*|})"); done
     read -r seconds failures <<<"$(best_of "${runs[@]}")"
     row "$name (per file)" "$seconds" "$failures"
     if [ -z "$any_seconds" ] || awk -v a="$seconds" -v b="$any_seconds" 'BEGIN { exit !(a < b) }'; then

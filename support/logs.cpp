@@ -1,5 +1,7 @@
 #include "support/logs.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <fstream>
@@ -158,9 +160,13 @@ bool WriteLineFile(const std::string& path, const std::vector<std::string>& line
       !fileio::MakeFolders(fileio::FolderOf(target), error)) {
     return false;
   }
-  // The lists are saved at every end of the program, mostly unchanged.
+  // The lists are saved at every end of the program, mostly unchanged; a
+  // file of another size is not read to find out.
+  struct stat existing {};
   std::string current, ignored;
-  if (fileio::ReadWholeFile(target, current, ignored) && current == content)
+  if (::stat(target.c_str(), &existing) == 0 &&
+      static_cast<std::size_t>(existing.st_size) == content.size() &&
+      fileio::ReadWholeFile(target, current, ignored) && current == content)
     return true;
   return fileio::WriteFileWhole(target, content, error);
 }
