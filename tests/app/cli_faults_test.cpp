@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/app/cli_harness.h"
+#include "tests/support/engine_processes.h"
 
 namespace quillon::testing {
 namespace {
@@ -34,11 +35,6 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using namespace std::chrono_literals;
-
-std::string ReadProc(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // While it lives, every other process's open of the file waits (up to the
 // kernel's lease-break time, 45 s by default).
@@ -102,24 +98,12 @@ class CliFaultsTest : public CliRunTest {
   // lease; -1 when none does within the time.
   pid_t EngineWaitingInOpen(std::chrono::seconds within = 20s) const {
     const std::string engine = CliHarness::BinDir() + "/quillon-engine";
-    const std::string runtime = "XDG_RUNTIME_DIR=" + h_.Root() + "/run";
     const auto until = std::chrono::steady_clock::now() + within;
     while (std::chrono::steady_clock::now() < until) {
-      for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-          continue;
-        }
-        std::error_code ec;
-        if (fs::read_symlink(entry.path() / "exe", ec).string() != engine) {
-          continue;
-        }
-        const std::string environ = ReadProc(entry.path().string() + "/environ");
-        if (environ.find(runtime + '\0') == std::string::npos) {
-          continue;
-        }
-        if (ReadProc(entry.path().string() + "/wchan").find("break_lease") != std::string::npos) {
-          return static_cast<pid_t>(std::stoi(name));
+      for (pid_t pid : EngineProcesses(engine, h_.Root() + "/run")) {
+        if (ReadProc("/proc/" + std::to_string(pid) + "/wchan").find("break_lease") !=
+            std::string::npos) {
+          return pid;
         }
       }
       std::this_thread::sleep_for(20ms);

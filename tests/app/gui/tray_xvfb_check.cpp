@@ -1,23 +1,30 @@
 // The tray icon on a private X server with a tray host (started by
 // tray_xvfb.sh): its hint, minimising into it and restoring from it, the
-// "/min" start, and the animation while a watched file converts.
+// "/min" start, and the animation while a file in a watched folder converts.
+
+#include <signal.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QtTest>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 
 #include "app/gui/form_main.h"
 #include "app/main_window_state.h"
 #include "app/settings.h"
 #include "platform/folders.h"
+#include "tests/support/engine_processes.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 #include "ui_form_main.h"
 #include "util/translate.h"
+#include "watch/watch_processing.h"
 
 namespace quillon {
 
@@ -114,6 +121,86 @@ class TrayTest : public QObject {
       QVERIFY(window.form->tray_icon()->isVisible());
       window.form->ui().MinimizedasaTray1->trigger();
     }
+  }
+
+  // A real file in a real watched folder: while it converts through the
+  // engine the icon turns and the hint names it, afterwards it stands still
+  // and says "watching". So that the conversion spans several animation
+  // steps on any machine, the engine is stopped for a moment once the hint
+  // names the file.
+  void aFileConvertingInAWatchedFolderAnimatesTheIcon() {
+    testing::TempDir files;
+    std::string in = files.File("in");
+    std::string out = files.File("out");
+    std::filesystem::create_directories(in);
+    std::filesystem::create_directories(out);
+    Window window;
+    window.state->watch_processing->SetWatchInterval(std::chrono::milliseconds(100));
+    window.state->watch_list.AddWatchRow(true, in, out, "*.rtf", "", "No", "2=Text only(*.txt)");
+    QVERIFY(window.state->watch_processing->StartWatchEntry(0));
+    QTRY_VERIFY(window.state->watch_list.entry(0).watcher &&
+                window.state->watch_list.entry(0).watcher->Ready());
+
+    const qint64 still = window.form->tray_icon()->icon().cacheKey();
+    const QString converting = QString::fromStdString("converting " + in + "/report.rtf");
+    bool named_while_animating = false;
+    // Whatever happens, the engine goes on before the window ends it.
+    struct GoesOn {
+      pid_t pid = -1;
+      ~GoesOn() {
+        if (pid > 0) {
+          ::kill(pid, SIGCONT);
+        }
+      }
+    } stopped;
+    pid_t& stopped_engine = stopped.pid;
+    QElapsedTimer stopped_for;
+    int frames_seen = 0;
+    qint64 last_icon = still;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, [&] {
+      const qint64 icon = window.form->tray_icon()->icon().cacheKey();
+      if (icon != still && icon != last_icon) {
+        ++frames_seen;
+      }
+      last_icon = icon;
+      if (!window.form->TrayHint().startsWith(converting)) {
+        return;
+      }
+      named_while_animating = named_while_animating || window.form->TrayAnimating();
+      if (stopped_engine < 0) {
+        for (pid_t engine :
+             testing::EngineProcesses(ProgramFolder() + "quillon-engine", runtime_.path())) {
+          if (::kill(engine, SIGSTOP) == 0) {
+            stopped_engine = engine;
+            stopped_for.start();
+          }
+        }
+      }
+      if (stopped_engine > 0 && stopped_for.isValid() && stopped_for.elapsed() > 700) {
+        ::kill(stopped_engine, SIGCONT);
+        stopped_for.invalidate();
+      }
+    });
+    poll.start();
+
+    std::string body = "{\\rtf1\\ansi ";
+    for (int i = 0; i < 20000; ++i) {
+      body += "Paragraph " + std::to_string(i) + " of a long watched report.\\par\n";
+    }
+    testing::WriteFile(files.File("report.rtf"), body + "}");
+    std::filesystem::rename(files.File("report.rtf"), in + "/report.rtf");
+    QTRY_VERIFY_WITH_TIMEOUT(testing::FileExists(out + "/report.txt"), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.form->TrayHint(), QString("watching, Quillon 4.0 Build210604"),
+                              30000);
+    poll.stop();
+    QVERIFY2(stopped_engine > 0, "the engine was never seen while the file converted");
+    QVERIFY(named_while_animating);
+    QVERIFY2(frames_seen >= 3, qPrintable(QString("animation frames seen: %1").arg(frames_seen)));
+    QVERIFY(!window.form->TrayAnimating());
+    QCOMPARE(window.form->tray_icon()->icon().cacheKey(), still);
+    QVERIFY(testing::ReadFile(out + "/report.txt").find("Paragraph 19999 of") != std::string::npos);
   }
 
   void convertingAnimatesAndWatchingStops() {
