@@ -296,7 +296,9 @@ bool RunConversion(const std::string& requested_source, const std::string& desti
       throw;
     }
   }
-  SetTitleIfEmpty(*document, source);
+  // Only a plug-in run on a writable document saves it: then a saved
+  // document must stay saved through the title.
+  SetTitleIfEmpty(*document, source, run_plugin && !read_only);
   LetPendingMessagesRun();
 
   const bool destination_is_source = IsSameFile(source, destination);

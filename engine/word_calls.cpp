@@ -140,7 +140,7 @@ void UnprotectDocument(Object& document, const std::string& password) {
   document.Call("UnProtect", args);
 }
 
-void SetTitleIfEmpty(Object& document, const std::string& source_path) {
+void SetTitleIfEmpty(Object& document, const std::string& source_path, bool keep_saved_state) {
   try {
     Args title;
     title.positional.push_back(Variant("title"));
@@ -150,7 +150,7 @@ void SetTitleIfEmpty(Object& document, const std::string& source_path) {
       // The title is filled in for the conversion's output; it is no change
       // of the user's document, so a document that was saved stays saved
       // (a later Save of an untouched document then leaves its file alone).
-      const bool was_saved = document.Get("Saved").ToBool();
+      const bool was_saved = keep_saved_state && document.Get("Saved").ToBool();
       PutWithoutAnswer(*GetObjectWithoutWaiting(document, "BuiltInDocumentProperties", title),
                        "value", Variant(NamePart(source_path)));
       if (was_saved)

@@ -79,8 +79,11 @@ ObjectPtr OpenDocumentPlain(Object& application, const std::string& path, bool r
 void UnprotectDocument(Object& document, const std::string& password);
 
 // When the "title" built-in property is empty, sets it to the file name
-// (without folder) of source_path. Errors ignored.
-void SetTitleIfEmpty(Object& document, const std::string& source_path);
+// (without folder) of source_path. Errors ignored. With keep_saved_state a
+// document that was saved is marked saved again afterwards (the title is no
+// change of the user's); that costs a wait for "Saved" and matters only when
+// the document may be saved later.
+void SetTitleIfEmpty(Object& document, const std::string& source_path, bool keep_saved_state);
 
 // The code page to save with under the source-character-set format: the open
 // encoding for empty documents and Unicode/UTF-7/UTF-8 files, else 950 or 936

@@ -116,7 +116,7 @@ TEST_F(WordCallsTest, TitleIsSetToTheFileNameOnlyWhenEmpty) {
   auto property = doc_->Child("BuiltInDocumentProperties");
   // A document with unsaved changes keeps them unsaved.
   doc_->Returns(CallKind::kGet, "Saved", Variant(false));
-  SetTitleIfEmpty(*doc_, "/in/sub dir/Report 1.doc");
+  SetTitleIfEmpty(*doc_, "/in/sub dir/Report 1.doc", true);
   const std::string d = "app.Documents.Open";
   const std::string p = d + ".BuiltInDocumentProperties";
   EXPECT_THAT(Lines(),
@@ -128,20 +128,29 @@ TEST_F(WordCallsTest, TitleIsSetToTheFileNameOnlyWhenEmpty) {
   app_->log()->Clear();
   property->Returns(CallKind::kGet, "value", Variant(""));
   doc_->Returns(CallKind::kGet, "Saved", Variant(true));
-  SetTitleIfEmpty(*doc_, "/in/a.doc");
+  SetTitleIfEmpty(*doc_, "/in/a.doc", true);
   EXPECT_THAT(Lines(),
               ElementsAre(d + " get BuiltInDocumentProperties(text \"title\")", p + " get value",
                           d + " get Saved", d + " get BuiltInDocumentProperties(text \"title\")",
                           p + " put value(text \"a.doc\")", d + " put Saved(bool true)"));
+
+  // When the document will not be saved, its saved state is not asked for.
+  app_->log()->Clear();
+  property->Returns(CallKind::kGet, "value", Variant(""));
+  SetTitleIfEmpty(*doc_, "/in/b.doc", false);
+  EXPECT_THAT(Lines(),
+              ElementsAre(d + " get BuiltInDocumentProperties(text \"title\")", p + " get value",
+                          d + " get BuiltInDocumentProperties(text \"title\")",
+                          p + " put value(text \"b.doc\")"));
   property->Returns(CallKind::kGet, "value", Variant("Report 1.doc"));
 
   app_->log()->Clear();
-  SetTitleIfEmpty(*doc_, "/in/other.doc");  // now holds "Report 1.doc"
+  SetTitleIfEmpty(*doc_, "/in/other.doc", true);  // now holds "Report 1.doc"
   EXPECT_EQ(Lines().size(), 2u);
 
   app_->log()->Clear();
   property->Throws(CallKind::kGet, "value", "no properties");
-  EXPECT_NO_THROW(SetTitleIfEmpty(*doc_, "/in/x.doc"));
+  EXPECT_NO_THROW(SetTitleIfEmpty(*doc_, "/in/x.doc", true));
   EXPECT_EQ(Lines().size(), 2u);
 }
 
