@@ -133,6 +133,10 @@ case "$cmd" in
       # build-fuzz/findings/TARGET/, the grown corpus in build-fuzz/corpus/TARGET/.
       seeds=$fuzz_dir/corpus/$t
       mkdir -p "$seeds" "$fuzz_dir/findings/$t"
+      # Leaks inside libgsf (.doc) are suppressed by function name, which
+      # needs whole stacks through the library (about half the speed).
+      unwind=
+      [ "$t" = fuzz_doc ] && unwind=fast_unwind_on_malloc=0
       case $t in
         fuzz_rtf) kinds=rtf ;; fuzz_docx) kinds=docx ;; fuzz_doc) kinds=doc ;;
         fuzz_html) kinds="html htm" ;; fuzz_wordperfect) kinds="wpd wp" ;;
@@ -150,7 +154,9 @@ case "$cmd" in
       # for more memory than the engine's cap allows is saved and the run goes
       # on (the engine turns such an input into one failed file); a crash still
       # ends the run.
-      "$fuzz_dir/bin/$t" -fork=1 -ignore_ooms=1 -max_total_time="$seconds" -rss_limit_mb=2048 \
+      ASAN_OPTIONS=$unwind${ASAN_OPTIONS:+${unwind:+:}$ASAN_OPTIONS} \
+        LSAN_OPTIONS=suppressions=$top/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS} \
+        "$fuzz_dir/bin/$t" -fork=1 -ignore_ooms=1 -max_total_time="$seconds" -rss_limit_mb=2048 \
         -malloc_limit_mb=2048 -timeout=10 -artifact_prefix="$fuzz_dir/findings/$t/" "$seeds"
     done
     ;;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "docengine/doc_crypto.h"
@@ -449,6 +451,16 @@ TEST(DocReader, DamagedAndForeignFilesFailWithAMessage) {
   r = ReadBytes(BuildCompoundFile({{"WordDocument", junk}, {"0Table", junk}}), doc);
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(doc.body.empty());
+  // A fuzzed file whose directory the compound-file library rejects.
+  std::ifstream in(std::string(QUILLON_TEST_DATA_DIR) + "/fuzz/doc-damaged-directory.doc",
+                   std::ios::binary);
+  std::string damaged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(damaged.size(), 100000u);
+  Document other;
+  r = ReadBytes(damaged, other);
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.error.empty());
+  EXPECT_TRUE(other.body.empty());
 }
 
 TEST(DocReader, StreamSizeClaimedByADamagedDirectoryCostsNoMemory) {
