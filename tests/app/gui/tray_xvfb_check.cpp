@@ -175,6 +175,7 @@ class TrayTest : public QObject {
           if (::kill(engine, SIGSTOP) == 0) {
             stopped_engine = engine;
             stopped_for.start();
+            break;
           }
         }
       }
