@@ -354,9 +354,10 @@ CharProps DocParser::ComputeChar(int para_istd, std::string_view grpprl, std::ui
 }
 
 ParaProps DocParser::ResolvePara(std::uint32_t fc, std::uint32_t piece) {
-  int run = papx_.Find(fc);
+  int run = papx_.FindNear(last_papx_run_, fc);
   if (run < 0)
     return ParaProps{};
+  last_papx_run_ = run;
   PropsKey key;
   key.istd = papx_[run].istd;
   key.grpprl = papx_[run].grpprl;

@@ -198,6 +198,17 @@ class FkpRuns {
       return -1;
     return static_cast<int>(it - runs_.begin());
   }
+  // Find(fc) for positions asked for mostly in order: run `hint` (the one
+  // found last) and the one after it are tried before the search.
+  int FindNear(int hint, std::uint32_t fc) const {
+    if (hint >= 0) {
+      if (Holds(hint, fc))
+        return hint;
+      if (static_cast<std::size_t>(hint) + 1 < runs_.size() && Holds(hint + 1, fc))
+        return hint + 1;
+    }
+    return Find(fc);
+  }
   // Whether Find(fc) gives run `i`: `fc` lies in it and before the next.
   bool Holds(int i, std::uint32_t fc) const {
     const FkpRun& r = runs_[i];
@@ -376,6 +387,7 @@ class DocParser {
   PieceTable pieces_;
   StyleSheet styles_;
   FkpRuns chpx_, papx_;
+  int last_papx_run_ = -1;  // the paragraph run ResolvePara found last
   std::unique_ptr<ListNumberer> numberer_;
   // Properties as resolved, by what they depend on: the style, the run's
   // property list (by its bytes: many runs share the same list) and the

@@ -1,5 +1,8 @@
 // The piece table and the characters of a range of text positions.
 
+#include <bit>
+#include <cstring>
+
 #include "charset/code_page.h"
 #include "docengine/doc_parser.h"
 
@@ -123,24 +126,48 @@ bool DocParser::LoadText(std::int64_t cp_begin, std::int64_t cp_end, StoryText& 
     const std::uint64_t fits = std::min<std::uint64_t>(count, p.compressed ? room : room / 2);
     const unsigned char* bytes =
         reinterpret_cast<const unsigned char*>(word_.data()) + (fits > 0 ? first : 0);
+    const std::size_t at = out.chars.size();
+    out.chars.resize(at + fits);
+    char32_t* to = out.chars.data() + at;
     if (p.compressed) {
       for (std::uint64_t k = 0; k < fits; ++k)
-        out.chars.push_back(Cp1252(bytes[k]));
+        to[k] = Cp1252(bytes[k]);
     } else {
-      for (std::uint64_t k = 0; k < fits; ++k) {
-        char32_t c = bytes[2 * k] | (bytes[2 * k + 1] << 8);
-        // Join surrogate pairs when both halves lie in the piece.
-        if (c >= 0xD800 && c < 0xDC00 && k + 1 < fits) {
-          char32_t low = bytes[2 * k + 2] | (bytes[2 * k + 3] << 8);
-          if (low >= 0xDC00 && low < 0xE000) {
-            out.chars.push_back(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
-            // The low half keeps a slot so that positions stay aligned.
-            out.chars.push_back(0);
-            ++k;
-            continue;
-          }
+      // Blocks without a high surrogate widen as they are, several
+      // characters at a time; the rest goes one by one below.
+      constexpr std::uint64_t kBlock = 16;
+      std::uint64_t k = 0;
+      while (k < fits) {
+        while (k + kBlock <= fits) {
+          std::uint16_t w[kBlock];
+          std::memcpy(w, bytes + 2 * k, sizeof w);
+          if constexpr (std::endian::native == std::endian::big)
+            for (std::uint16_t& v : w)
+              v = static_cast<std::uint16_t>(v << 8 | v >> 8);
+          int high = 0;
+          for (std::uint64_t m = 0; m < kBlock; ++m)
+            high |= (w[m] & 0xFC00) == 0xD800;
+          if (high)
+            break;
+          for (std::uint64_t m = 0; m < kBlock; ++m)
+            to[k + m] = w[m];
+          k += kBlock;
         }
-        out.chars.push_back(c);
+        const std::uint64_t stop = std::min(fits, k + kBlock);
+        for (; k < stop; ++k) {
+          char32_t c = bytes[2 * k] | (bytes[2 * k + 1] << 8);
+          // Join surrogate pairs when both halves lie in the piece.
+          if (c >= 0xD800 && c < 0xDC00 && k + 1 < fits) {
+            char32_t low = bytes[2 * k + 2] | (bytes[2 * k + 3] << 8);
+            if (low >= 0xDC00 && low < 0xE000) {
+              to[k] = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+              // The low half keeps a slot so that positions stay aligned.
+              to[++k] = 0;
+              continue;
+            }
+          }
+          to[k] = c;
+        }
       }
     }
     if (fits < count)

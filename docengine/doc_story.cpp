@@ -34,6 +34,60 @@ std::size_t EncodeUtf8(char32_t c, char* out) {
   return 4;
 }
 
+// Blocks of characters are checked whole where that is cheap (the loops
+// below have a fixed length, so the compiler does them several at a time).
+constexpr std::size_t kBlock = 16;
+
+// The first of chars[from, n) that ends a paragraph, a cell or a page
+// (0x0D, 0x07, 0x0C), or n.
+std::size_t ParagraphEnd(const char32_t* chars, std::size_t from, std::size_t n) {
+  std::size_t j = from;
+  for (;;) {
+    // No character of a block below 0x0E: nothing in it ends anything.
+    while (j + kBlock <= n) {
+      int low = 0;
+      for (std::size_t m = 0; m < kBlock; ++m)
+        low |= static_cast<std::int32_t>(chars[j + m]) < 0x0E;
+      if (low)
+        break;
+      j += kBlock;
+    }
+    const std::size_t stop = std::min(n, j + kBlock);
+    for (; j < stop; ++j) {
+      const char32_t c = chars[j];
+      if (c == 0x0D || c == 0x07 || c == 0x0C)
+        return j;
+    }
+    if (j >= n)
+      return n;
+  }
+}
+
+// The end of the printable ASCII (without '(' when `no_paren`) that
+// chars[from, to) begins with.
+std::size_t AsciiEnd(const char32_t* chars, std::size_t from, std::size_t to, bool no_paren) {
+  std::size_t a = from;
+  // Characters are below 0x110000, so they compare as signed numbers.
+  const int paren = no_paren ? 0x28 : -1;
+  while (a + kBlock <= to) {
+    int other = 0;
+    for (std::size_t m = 0; m < kBlock; ++m) {
+      const auto d = static_cast<std::int32_t>(chars[a + m]);
+      other |= (d < 0x20) | (d >= 0x80) | (d == paren);
+    }
+    if (other)
+      break;
+    a += kBlock;
+  }
+  while (a < to) {
+    const char32_t d = chars[a];
+    if (d < 0x20 || d >= 0x80 || (no_paren && d == 0x28))
+      break;
+    ++a;
+  }
+  return a;
+}
+
 // Builds blocks (paragraphs and tables) from paragraphs as they end.
 class BlockBuilder {
  public:
@@ -118,10 +172,11 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
   // A paragraph whose mark is deleted or hidden runs on into the next one.
   Paragraph carried;
   bool have_carried = false;
+  int chpx_hint = -1;  // the character run found last
+  // The text of the run being built; its buffer serves every paragraph.
+  std::string chunk;
   while (i < n) {
-    std::size_t j = i;
-    while (j < n && text.chars[j] != 0x0D && text.chars[j] != 0x07 && text.chars[j] != 0x0C)
-      ++j;
+    const std::size_t j = ParagraphEnd(text.chars.data(), i, n);
     ParaProps pap = j < n ? ResolvePara(text.FcOf(j), text.PieceOf(j)) : ParaProps{};
     Paragraph paragraph;
     if (have_carried) {
@@ -135,7 +190,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     int cached_run = -2;
     std::uint32_t cached_piece = 0xFFFFFFFF;
     CharProps chp;
-    std::string chunk;
+    chunk.clear();
     Run chunk_style;
     bool format_may_change = true;
     auto flush = [&] {
@@ -146,7 +201,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
         runs.back().text += chunk;
       } else {
         runs.push_back(chunk_style);
-        runs.back().text = std::move(chunk);
+        runs.back().text = chunk;
       }
       chunk.clear();
     };
@@ -159,7 +214,9 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
         // run up only when the position leaves the one found last.
         const StoryText::Location at = text.Locate(k);
         const std::uint32_t fc = at.fc;
-        int run = cached_run >= 0 && chpx_.Holds(cached_run, fc) ? cached_run : chpx_.Find(fc);
+        const int run = chpx_.FindNear(chpx_hint, fc);
+        if (run >= 0)
+          chpx_hint = run;
         if (run != cached_run || at.piece != cached_piece) {
           chp = ResolveChar(pap.istd, run, at.piece);
           cached_run = run;
@@ -185,18 +242,16 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
         const std::size_t old_size = chunk.size();
         std::size_t e = k;
         while (e < same_format_end) {
-          std::size_t a = e;
-          while (a < same_format_end) {
-            const char32_t d = chars[a];
-            if (d < 0x20 || d >= 0x80 || (symbol_font && d == 0x28))
-              break;
-            ++a;
-          }
+          const std::size_t a = AsciiEnd(chars, e, same_format_end, symbol_font);
           if (a > e) {
             const std::size_t at = chunk.size();
             chunk.resize(at + (a - e));
             char* to = chunk.data() + at;
-            for (std::size_t m = e; m < a; ++m)
+            std::size_t m = e;
+            for (; m + kBlock <= a; m += kBlock, to += kBlock)
+              for (std::size_t b = 0; b < kBlock; ++b)
+                to[b] = static_cast<char>(chars[m + b]);
+            for (; m < a; ++m)
               *to++ = static_cast<char>(chars[m]);
             e = a;
           }
@@ -319,7 +374,7 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     bool row_end = depth == 1 ? pap.ttp && terminator_cell : depth > 1 && pap.inner_ttp;
     CharProps mark;
     if (j < n && fib_.word97()) {
-      const int run = chpx_.Find(text.FcOf(j));
+      const int run = chpx_.FindNear(chpx_hint, text.FcOf(j));
       mark = run == cached_run && text.PieceOf(j) == cached_piece
                  ? chp
                  : ResolveChar(pap.istd, run, text.PieceOf(j));
