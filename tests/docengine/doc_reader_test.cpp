@@ -373,6 +373,27 @@ TEST(DocReader, SymbolCharactersTakeTheirCodeFromTheFormatting) {
   EXPECT_EQ(Flatten(doc.body), "a\u2665b\n");
 }
 
+// Long paragraphs go through the reader a block of characters at a time:
+// a character pair, a control or a symbol mark on either side of a block's
+// edge must come out as it does one by one.
+TEST(DocReader, LongParagraphsKeepEveryCharacterAcrossBlockEdges) {
+  const std::u16string first = std::u16string(15, u'a') + u"\U0001F600" + std::u16string(20, u'b');
+  const std::u16string second =
+      std::u16string(31, u'c') + u"\tx\x0B" + std::u16string(17, u'd') + u"\u00e9";
+  const std::u16string third = u"efghijklmnopqrstuvw(xyzefghijklmnopq";
+  DocFixture f;
+  f.text = first + u"\r" + second + u"\r" + third + u"\r";
+  f.ccp_text = static_cast<int>(f.text.size());
+  const int third_at = static_cast<int>(first.size() + second.size() + 2);
+  f.char_runs = {{third_at, third_at + static_cast<int>(third.size()),
+                  Sprm(0x0855, {1}) + Sprm(0x6A09, {0x02, 0x00, 0x65, 0x26})}};
+  Document doc;
+  ASSERT_TRUE(ReadBytes(BuildDoc(f), doc).ok);
+  EXPECT_EQ(Flatten(doc.body), std::string(15, 'a') + "\U0001F600" + std::string(20, 'b') + "\n" +
+                                   std::string(31, 'c') + "\tx\n" + std::string(17, 'd') +
+                                   "\u00e9\nefghijklmnopqrstuvw\u2665xyzefghijklmnopq\n");
+}
+
 TEST(DocReader, PageTextWidthFromTheFirstSection) {
   DocFixture f;
   f.text = u"x\r";
