@@ -170,6 +170,54 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
   return !replacing || SyncFolder(folder, error);
 }
 
+bool ExtendFileOrWriteWhole(const std::string& path, std::string_view bytes, std::string& error) {
+  error.clear();
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat info {};
+  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) > bytes.size()) {
+    fd.Reset();
+    return WriteFileWhole(path, bytes, error);
+  }
+  // What the file holds must be where `bytes` begins.
+  const std::size_t old_size = static_cast<std::size_t>(info.st_size);
+  std::string held(old_size, '\0');
+  std::size_t done = 0;
+  while (done < old_size) {
+    const ssize_t n =
+        ::pread(fd.get(), held.data() + done, old_size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (done != old_size || bytes.compare(0, old_size, held) != 0) {
+    fd.Reset();
+    return WriteFileWhole(path, bytes, error);
+  }
+  if (old_size == bytes.size()) {
+    return true;
+  }
+  bool written = ::lseek(fd.get(), static_cast<off_t>(old_size), SEEK_SET) >= 0
+                     ? WriteAll(fd.get(), bytes.substr(old_size), error)
+                     : Fail(error, errno);
+  if (written && ::fsync(fd.get()) != 0 && errno != EINVAL) {
+    written = Fail(error, errno);
+  }
+  if (!written) {
+    // Back to the old bytes; the error reported stays the one of the write.
+    if (::ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0) {
+      ::fsync(fd.get());
+    }
+    return false;
+  }
+  const int close_error = fd.Close();
+  return close_error == 0 || Fail(error, close_error);
+}
+
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& error) {
   content.clear();
   error.clear();

@@ -34,6 +34,14 @@ std::string ErrorText(int error_number);
 bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string& error,
                     mode_t new_file_mode = 0666);
 
+// For files that grow at their end, such as logs: where `path` is a regular
+// file holding the beginning of `bytes`, only the rest is written after it
+// and flushed; an append that fails is cut back, so the file keeps its old
+// bytes. A file holding exactly `bytes` is left as it is. Anything else
+// (no file yet, other bytes, a file that cannot be opened for writing) goes
+// to WriteFileWhole.
+bool ExtendFileOrWriteWhole(const std::string& path, std::string_view bytes, std::string& error);
+
 // Reads the whole file. False with the error's text when it cannot be opened
 // or read (`content` is then empty).
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& error);

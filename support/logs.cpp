@@ -1,7 +1,5 @@
 #include "support/logs.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <fstream>
@@ -160,15 +158,9 @@ bool WriteLineFile(const std::string& path, const std::vector<std::string>& line
       !fileio::MakeFolders(fileio::FolderOf(target), error)) {
     return false;
   }
-  // The lists are saved at every end of the program, mostly unchanged; a
-  // file of another size is not read to find out.
-  struct stat existing {};
-  std::string current, ignored;
-  if (::stat(target.c_str(), &existing) == 0 &&
-      static_cast<std::size_t>(existing.st_size) == content.size() &&
-      fileio::ReadWholeFile(target, current, ignored) && current == content)
-    return true;
-  return fileio::WriteFileWhole(target, content, error);
+  // The lists are saved at every end of the program, mostly unchanged, and
+  // the day's log grows at its end: what the file holds already is kept.
+  return fileio::ExtendFileOrWriteWhole(target, content, error);
 }
 
 bool ReadLineFile(const std::string& path, std::vector<std::string>& lines) {

@@ -117,7 +117,8 @@ class Logs {
 // Writes `lines` (UTF-8) to `path` in the ANSI code page, each followed by
 // CR LF, replacing the file whole (fileio::WriteFileWhole: a link is written
 // where it points, the file keeps its mode) and making its folder first. A
-// file that already holds exactly these bytes is left as it is.
+// file that already holds the beginning of these bytes only gets the rest
+// (fileio::ExtendFileOrWriteWhole); one holding them all is left as it is.
 // Returns false with `error` (the system's text) set when it cannot.
 bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines,
                    std::string& error);

@@ -162,6 +162,71 @@ TEST(WriteFileWhole, AFullFileSystemKeepsTheOldFile) {
   EXPECT_EQ(NamesIn(mount_point), (std::vector<std::string>{"out.txt"}));
 }
 
+ino_t InodeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_ino;
+}
+
+TEST(ExtendFileOrWriteWhole, GrowsAFileInPlaceAndReplacesOneThatHoldsOtherBytes) {
+  TempDir dir;
+  const std::string path = dir.File("07.log");
+  std::string error;
+  ASSERT_TRUE(ExtendFileOrWriteWhole(path, "one\r\n", error)) << error;
+  EXPECT_EQ(ReadFile(path), "one\r\n");
+  const ino_t first = InodeOf(path);
+
+  ASSERT_TRUE(ExtendFileOrWriteWhole(path, "one\r\ntwo\r\n", error)) << error;
+  EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\n");
+  EXPECT_EQ(InodeOf(path), first);
+
+  // The same bytes again: not written at all (the old time stays).
+  const struct timespec old_times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old_times, 0), 0);
+  ASSERT_TRUE(ExtendFileOrWriteWhole(path, "one\r\ntwo\r\n", error)) << error;
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mtim.tv_sec, 1000000000);
+
+  // Other bytes at the beginning, or a longer file: replaced whole.
+  ASSERT_TRUE(ExtendFileOrWriteWhole(path, "One\r\ntwo\r\nthree\r\n", error)) << error;
+  EXPECT_EQ(ReadFile(path), "One\r\ntwo\r\nthree\r\n");
+  EXPECT_NE(InodeOf(path), first);
+  ASSERT_TRUE(ExtendFileOrWriteWhole(path, "One\r\n", error)) << error;
+  EXPECT_EQ(ReadFile(path), "One\r\n");
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"07.log"}));
+
+  // A folder in the way is an error with the system's text.
+  fs::create_directory(dir.File("sub"));
+  EXPECT_FALSE(ExtendFileOrWriteWhole(dir.File("sub"), "x", error));
+  EXPECT_EQ(error, ErrorText(EISDIR));
+}
+
+TEST(ExtendFileOrWriteWhole, AnAppendThatDoesNotFitIsCutBack) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "mounting a small tmpfs needs root; the full file system is not tried";
+  }
+  TempDir dir;
+  const std::string mount_point = dir.File("small");
+  fs::create_directory(mount_point);
+  if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "this machine refuses a tmpfs mount (" << ErrorText(errno) << ")";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{mount_point};
+
+  const std::string path = mount_point + "/07.log";
+  std::string error;
+  ASSERT_TRUE(ExtendFileOrWriteWhole(path, "the old lines\r\n", error)) << error;
+  EXPECT_FALSE(
+      ExtendFileOrWriteWhole(path, "the old lines\r\n" + std::string(256 * 1024, 'x'), error));
+  EXPECT_EQ(error, ErrorText(ENOSPC));
+  EXPECT_EQ(ReadFile(path), "the old lines\r\n");
+  EXPECT_EQ(NamesIn(mount_point), (std::vector<std::string>{"07.log"}));
+}
+
 TEST(FileLayer, ReadSyncAndMakeFoldersReportTheSystemsReason) {
   TempDir dir;
   std::string error;
