@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -690,8 +691,6 @@ pid_t StartServerProcess(const std::string& program, const std::string& class_id
   if (socket_path.empty()) {
     throw AutomationError("No private runtime folder for automation servers");
   }
-  // Everything the children need is prepared here: between fork and exec only
-  // async-signal-safe calls are allowed.
   std::vector<std::string> words = {
       program, "--automation-server", "--class", class_id, "--socket", socket_path};
   if (embedding)
@@ -704,46 +703,35 @@ pid_t StartServerProcess(const std::string& program, const std::string& class_id
   for (std::string& w : words)
     argv.push_back(w.data());
   argv.push_back(nullptr);
-  fileio::UniqueFd null_fd(open("/dev/null", O_RDONLY | O_CLOEXEC));
-  int pid_ends[2];
-  if (pipe2(pid_ends, O_CLOEXEC) != 0) {
-    throw AutomationError("Cannot start \"" + program + "\": " + std::strerror(errno));
-  }
-  fileio::UniqueFd pid_read(pid_ends[0]);
-  fileio::UniqueFd pid_write(pid_ends[1]);
-  // Started through an intermediate child that exits at once, so the server
-  // is nobody's zombie when it ends on its own.
-  const pid_t middle = fork();
-  if (middle == 0) {
-    const pid_t server = fork();
-    if (server == 0) {
-      setsid();
-      sigset_t none;
-      sigemptyset(&none);
-      sigprocmask(SIG_SETMASK, &none, nullptr);
-      if (null_fd)
-        dup2(null_fd.get(), STDIN_FILENO);
-      if (ready_fd >= 0)
-        fcntl(ready_fd, F_SETFD, 0);
-      execve(argv[0], argv.data(), environ);
-      _exit(127);
-    }
-    const ssize_t written = write(pid_write.get(), &server, sizeof(server));
-    _exit(server > 0 && written == sizeof(server) ? 0 : 1);
-  }
-  pid_write.Reset();
-  null_fd.Reset();
+  // Spawned without copying this process (vfork-like, which a fork of a
+  // big program is not): its own session, standard input from /dev/null,
+  // an open signal mask and the ready pipe kept open across exec.
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (ready_fd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, ready_fd, ready_fd);  // clears FD_CLOEXEC
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
   pid_t server = -1;
-  if (middle > 0) {
-    int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (read(pid_read.get(), &server, sizeof(server)) != sizeof(server))
-      server = -1;
-  }
-  if (server <= 0) {
+  const int spawn_error =
+      posix_spawn(&server, argv[0], &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (spawn_error != 0 || server <= 0) {
     throw AutomationError("Cannot start \"" + program + "\"");
   }
+  // The server outlives connections and may end on its own: a thread of
+  // its own collects its exit, so that it is nobody's zombie.
+  std::thread([server] {
+    int status = 0;
+    while (waitpid(server, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
   return server;
 }
 

@@ -368,6 +368,8 @@ TEST_F(TransportTest, APerCallLimitOverridesTheConnectionsLimit) {
 TEST_F(TransportTest, AServerCrashingInACallFailsThatCall) {
   ObjectPtr app = Create();
   const pid_t server = ServerPid(*app);
+  // A session of its own: the terminal's Ctrl+C for the caller is not for it.
+  EXPECT_EQ(getsid(server), server);
   try {
     app->Call("Crash");
     ADD_FAILURE() << "the call should fail";
@@ -375,6 +377,11 @@ TEST_F(TransportTest, AServerCrashingInACallFailsThatCall) {
     EXPECT_THAT(e.what(), HasSubstr("\"Crash\""));
   }
   EXPECT_TRUE(WaitProcessGone(server));
+  // Nor is it left as a zombie: its end is collected.
+  const auto reap_limit = std::chrono::steady_clock::now() + 5s;
+  while (kill(server, 0) == 0 && std::chrono::steady_clock::now() < reap_limit)
+    std::this_thread::sleep_for(5ms);
+  EXPECT_NE(kill(server, 0), 0) << "the crashed server " << server << " is a zombie";
   EXPECT_THROW(app->Get("Version"), AutomationError);
   EXPECT_EQ(Create()->Get("Version").AsText(), "16.0");
 }
