@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <fstream>
 
 #include "charset/code_page.h"
 #include "fileio/files.h"
@@ -164,16 +163,24 @@ bool WriteLineFile(const std::string& path, const std::vector<std::string>& line
 }
 
 bool ReadLineFile(const std::string& path, std::vector<std::string>& lines) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string bytes, error;
+  if (!fileio::ReadWholeFile(path, bytes, error)) {
     return false;
   }
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
+  // Decoded whole: a line feed byte is a line feed in every ANSI code page.
+  const std::string text = FromLogCodePage(bytes);
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string::npos) {
+      end = text.size();
     }
-    lines.push_back(FromLogCodePage(line));
+    std::size_t cut = end;
+    if (cut > begin && text[cut - 1] == '\r') {
+      --cut;
+    }
+    lines.emplace_back(text, begin, cut - begin);
+    begin = end + 1;
   }
   return true;
 }
