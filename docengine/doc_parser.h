@@ -279,9 +279,30 @@ char32_t MapSymbol(char32_t c);
 // next one lies from it (2 for 16-bit text, 1 for 8-bit text, 0 where a
 // multi-byte code page leaves positions approximate).
 
+// An allocator whose new elements are left as they are (the text loader
+// writes every one of them right after making room).
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <typename U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 class StoryText {
  public:
-  std::vector<char32_t> chars;
+  std::vector<char32_t, UninitializedAllocator<char32_t>> chars;
 
   void StartStretch(std::uint32_t fc, std::uint32_t step, std::uint32_t piece) {
     if (!stretches_.empty() && stretches_.back().begin == chars.size())

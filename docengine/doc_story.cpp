@@ -173,8 +173,11 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
   Paragraph carried;
   bool have_carried = false;
   int chpx_hint = -1;  // the character run found last
-  // The text of the run being built; its buffer serves every paragraph.
+  // The text of the run being built and the runs of the paragraph being
+  // built: their buffers serve every paragraph, which at its end gets a
+  // copy of just the size it needs.
   std::string chunk;
+  std::vector<Run> runs;
   while (i < n) {
     const std::size_t j = ParagraphEnd(text.chars.data(), i, n);
     ParaProps pap = j < n ? ResolvePara(text.FcOf(j), text.PieceOf(j)) : ParaProps{};
@@ -187,6 +190,9 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
       carried = {};
       have_carried = false;
     }
+    runs.clear();
+    if (!paragraph.runs.empty())
+      runs.swap(paragraph.runs);
     int cached_run = -2;
     std::uint32_t cached_piece = 0xFFFFFFFF;
     CharProps chp;
@@ -196,7 +202,6 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
     auto flush = [&] {
       if (chunk.empty())
         return;
-      std::vector<Run>& runs = paragraph.runs;
       if (!runs.empty() && SameFormat(runs.back(), chunk_style)) {
         runs.back().text += chunk;
       } else {
@@ -366,6 +371,8 @@ void DocParser::BuildStory(std::int64_t cp_begin, std::int64_t cp_end, int story
         chunk += piece_text;
     }
     flush();
+    paragraph.runs.assign(std::make_move_iterator(runs.begin()),
+                          std::make_move_iterator(runs.end()));
     if (at_note_start && j > i)
       at_note_start = false;
     int depth = pap.depth();
