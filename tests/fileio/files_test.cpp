@@ -52,6 +52,40 @@ class UmaskScope {
   mode_t previous_;
 };
 
+// A 64 KiB tmpfs for the full file system, mounted while the object lives;
+// where that cannot be (not root, or the machine refuses), skip_reason()
+// tells why.
+class SmallTmpfs {
+ public:
+  explicit SmallTmpfs(std::string mount_point) : path_(std::move(mount_point)) {
+    if (::geteuid() != 0) {
+      skip_reason_ = "mounting a small tmpfs needs root; the full file system is not tried";
+      return;
+    }
+    fs::create_directory(path_);
+    if (::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=64k") != 0) {
+      skip_reason_ = "this machine refuses a tmpfs mount (" + ErrorText(errno) + ")";
+      return;
+    }
+    mounted_ = true;
+  }
+  ~SmallTmpfs() {
+    if (mounted_) {
+      ::umount2(path_.c_str(), MNT_DETACH);
+    }
+  }
+  SmallTmpfs(const SmallTmpfs&) = delete;
+  SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+
+  const std::string& path() const { return path_; }
+  const std::string& skip_reason() const { return skip_reason_; }
+
+ private:
+  std::string path_;
+  std::string skip_reason_;
+  bool mounted_ = false;
+};
+
 TEST(WriteFileWhole, ReplacesThroughLinksKeepingModeAndLeavesNothingBeside) {
   TempDir dir;
   UmaskScope umask(027);
@@ -139,19 +173,12 @@ TEST(WriteFileWhole, AFailureLeavesTheOldFileAndNoTemporaryOne) {
 }
 
 TEST(WriteFileWhole, AFullFileSystemKeepsTheOldFile) {
-  if (::geteuid() != 0) {
-    GTEST_SKIP() << "mounting a small tmpfs needs root; the full file system is not tried";
-  }
   TempDir dir;
-  const std::string mount_point = dir.File("small");
-  fs::create_directory(mount_point);
-  if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "this machine refuses a tmpfs mount (" << ErrorText(errno) << ")";
+  const SmallTmpfs small(dir.File("small"));
+  if (!small.skip_reason().empty()) {
+    GTEST_SKIP() << small.skip_reason();
   }
-  struct Unmount {
-    std::string path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{mount_point};
+  const std::string& mount_point = small.path();
 
   const std::string path = mount_point + "/out.txt";
   std::string error;
@@ -203,19 +230,12 @@ TEST(ExtendFileOrWriteWhole, GrowsAFileInPlaceAndReplacesOneThatHoldsOtherBytes)
 }
 
 TEST(ExtendFileOrWriteWhole, AnAppendThatDoesNotFitIsCutBack) {
-  if (::geteuid() != 0) {
-    GTEST_SKIP() << "mounting a small tmpfs needs root; the full file system is not tried";
-  }
   TempDir dir;
-  const std::string mount_point = dir.File("small");
-  fs::create_directory(mount_point);
-  if (::mount("tmpfs", mount_point.c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "this machine refuses a tmpfs mount (" << ErrorText(errno) << ")";
+  const SmallTmpfs small(dir.File("small"));
+  if (!small.skip_reason().empty()) {
+    GTEST_SKIP() << small.skip_reason();
   }
-  struct Unmount {
-    std::string path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{mount_point};
+  const std::string& mount_point = small.path();
 
   const std::string path = mount_point + "/07.log";
   std::string error;
