@@ -64,7 +64,7 @@ class RtfReadBack {
       Story story;
       story.blocks = footer ? &doc_.footer : &doc_.header;
       Blocks(blocks, 1, story);
-      FinishStory(story);
+      story.Finish();
     }
     Story body;
     body.blocks = &doc_.body;
@@ -77,7 +77,7 @@ class RtfReadBack {
         Story story;
         story.blocks = &out.blocks;
         Blocks(note.blocks, 1, story);
-        FinishStory(story);
+        story.Finish();
         (endnotes ? doc_.endnotes : doc_.footnotes).push_back(std::move(out));
       }
     }
@@ -88,25 +88,15 @@ class RtfReadBack {
       Story story;
       story.blocks = &out.blocks;
       Blocks(comment.blocks, 1, story);
-      FinishStory(story);
+      story.Finish();
       doc_.comments.push_back(std::move(out));
     }
-    FinishStory(body);
+    body.Finish();
     return ok_ && total_chars_ <= limits_.max_text_chars && paragraphs_ <= limits_.max_text_chars;
   }
 
  private:
-  struct OpenTable {
-    Table table;
-    TableRow row;
-    TableCell cell;
-  };
-  struct Story {
-    std::vector<Block>* blocks = nullptr;
-    std::vector<OpenTable> tables;
-    Paragraph paragraph;
-    bool has_content = false;
-  };
+  using Story = StoryBuilder;
 
   // Text as the writer escapes it and the reader decodes it.
   std::string Text(std::string_view text) {
@@ -176,9 +166,9 @@ class RtfReadBack {
         level_ = LevelOf(depth);
         if (ends_with_paragraph)
           ParagraphBody(cell.blocks.back().paragraph, s);
-        EndCell(nested ? std::max(2, level_) : std::max(1, level_), s);
+        s.EndCell(nested ? std::max(2, level_) : std::max(1, level_));
       }
-      EndRow(nested ? std::max(2, level_) : 1, s);
+      s.EndRow(nested ? std::max(2, level_) : 1);
     }
   }
 
@@ -207,81 +197,9 @@ class RtfReadBack {
     }
   }
 
-  // The reader's bookkeeping of a story, as it handles \par, \cell and
-  // \row and the end of the story.
-  static std::vector<Block>& Container(Story& s) {
-    return s.tables.empty() ? *s.blocks : s.tables.back().cell.blocks;
-  }
-
-  static void CloseTable(Story& s) {
-    OpenTable t = std::move(s.tables.back());
-    s.tables.pop_back();
-    if (!t.cell.blocks.empty())
-      t.row.cells.push_back(std::move(t.cell));
-    if (!t.row.cells.empty())
-      t.table.rows.push_back(std::move(t.row));
-    if (!t.table.rows.empty())
-      Container(s).push_back(Block::FromTable(std::move(t.table)));
-  }
-
-  static void SetLevel(Story& s, int level) {
-    while (static_cast<int>(s.tables.size()) > level)
-      CloseTable(s);
-    while (static_cast<int>(s.tables.size()) < level)
-      s.tables.emplace_back();
-  }
-
-  static void TakeParagraph(Story& s) {
-    std::string& label = s.paragraph.list_label;
-    std::size_t first = label.find_first_not_of(" \t");
-    std::size_t last = label.find_last_not_of(" \t");
-    label = first == std::string::npos ? std::string() : label.substr(first, last - first + 1);
-    Container(s).push_back(Block::FromParagraph(std::move(s.paragraph)));
-    s.paragraph = Paragraph();
-    s.has_content = false;
-  }
-
   void EndParagraph(Story& s) {
     ++paragraphs_;
-    SetLevel(s, level_);
-    TakeParagraph(s);
-  }
-
-  static void EndCell(int level, Story& s) {
-    SetLevel(s, level);
-    if (s.has_content || !s.paragraph.list_label.empty())
-      TakeParagraph(s);
-    s.paragraph = Paragraph();
-    s.has_content = false;
-    OpenTable& t = s.tables.back();
-    t.row.cells.push_back(std::move(t.cell));
-    t.cell = TableCell();
-  }
-
-  static void EndRow(int level, Story& s) {
-    if (static_cast<int>(s.tables.size()) < level && !s.has_content) {
-      if (s.tables.empty())
-        return;
-    }
-    if (s.has_content)
-      EndCell(level, s);
-    SetLevel(s, level);
-    OpenTable& t = s.tables.back();
-    if (!t.cell.blocks.empty()) {
-      t.row.cells.push_back(std::move(t.cell));
-      t.cell = TableCell();
-    }
-    if (!t.row.cells.empty())
-      t.table.rows.push_back(std::move(t.row));
-    t.row = TableRow();
-  }
-
-  static void FinishStory(Story& s) {
-    if (s.has_content || !s.paragraph.list_label.empty()) {
-      SetLevel(s, 0);
-      TakeParagraph(s);
-    }
-    SetLevel(s, 0);
+    s.EndParagraph(level_);
   }
 
   Document& doc_;

@@ -34,7 +34,7 @@ enum class Dest {
   kUpr,               // \upr: the ANSI half is skipped, \ud is read
 };
 
-struct Story;
+using Story = StoryBuilder;
 
 struct State {
   Dest dest = Dest::kText;
@@ -51,19 +51,6 @@ struct State {
   int itap = 0;
   bool itap_set = false;
   int font_def = -1;  // inside \fonttbl: the font being described
-};
-
-struct OpenTable {
-  Table table;
-  TableRow row;
-  TableCell cell;
-};
-
-struct Story {
-  std::vector<Block>* blocks = nullptr;
-  std::vector<OpenTable> tables;
-  Paragraph paragraph;
-  bool has_content = false;
 };
 
 int CodePageForCharset(int charset, int document_code_page) {
@@ -335,7 +322,7 @@ class RtfParser {
     // A file cut short still gives what it held: close what is open.
     while (!stack_.empty())
       CloseGroup();
-    FinishStory(body_);
+    body_.Finish();
     FinishPage();
     doc_.open_encoding = code_page_;
     return ReadResult::Success();
@@ -972,7 +959,7 @@ class RtfParser {
   }
 
   void EndStory(Story* story) {
-    FinishStory(*story);
+    story->Finish();
     for (auto& note : notes_) {
       if (&note->story == story && !note->done) {
         note->done = true;
@@ -987,41 +974,6 @@ class RtfParser {
     }
   }
 
-  // Table bookkeeping of a story.
-  static std::vector<Block>& Container(Story& s) {
-    return s.tables.empty() ? *s.blocks : s.tables.back().cell.blocks;
-  }
-
-  static void CloseTable(Story& s) {
-    OpenTable t = std::move(s.tables.back());
-    s.tables.pop_back();
-    if (!t.cell.blocks.empty())
-      t.row.cells.push_back(std::move(t.cell));
-    if (!t.row.cells.empty())
-      t.table.rows.push_back(std::move(t.row));
-    if (!t.table.rows.empty())
-      Container(s).push_back(Block::FromTable(std::move(t.table)));
-  }
-
-  static void SetLevel(Story& s, int level) {
-    while (static_cast<int>(s.tables.size()) > level)
-      CloseTable(s);
-    while (static_cast<int>(s.tables.size()) < level)
-      s.tables.emplace_back();
-  }
-
-  static void TakeParagraph(Story& s) {
-    // Labels come with the tabs and blanks that place them; the writers
-    // add their own separator.
-    std::string& label = s.paragraph.list_label;
-    std::size_t first = label.find_first_not_of(" \t");
-    std::size_t last = label.find_last_not_of(" \t");
-    label = first == std::string::npos ? std::string() : label.substr(first, last - first + 1);
-    Container(s).push_back(Block::FromParagraph(std::move(s.paragraph)));
-    s.paragraph = Paragraph();
-    s.has_content = false;
-  }
-
   void EndParagraph() {
     Story* s = state_.story;
     if (s == nullptr)
@@ -1030,54 +982,17 @@ class RtfParser {
       error_ = "The document is too large to open.";
       return;
     }
-    SetLevel(*s, TableLevel());
-    TakeParagraph(*s);
+    s->EndParagraph(TableLevel());
   }
 
   void EndCell(int level) {
-    Story* s = state_.story;
-    if (s == nullptr)
-      return;
-    SetLevel(*s, level);
-    if (s->has_content || !s->paragraph.list_label.empty())
-      TakeParagraph(*s);
-    s->paragraph = Paragraph();
-    s->has_content = false;
-    OpenTable& t = s->tables.back();
-    t.row.cells.push_back(std::move(t.cell));
-    t.cell = TableCell();
+    if (state_.story != nullptr)
+      state_.story->EndCell(level);
   }
 
   void EndRow(int level) {
-    Story* s = state_.story;
-    if (s == nullptr)
-      return;
-    if (static_cast<int>(s->tables.size()) < level && !s->has_content) {
-      // A row mark without cells at this level holds nothing.
-      if (s->tables.empty())
-        return;
-    }
-    if (s->has_content)
-      EndCell(level);
-    SetLevel(*s, level);
-    OpenTable& t = s->tables.back();
-    if (!t.cell.blocks.empty()) {
-      t.row.cells.push_back(std::move(t.cell));
-      t.cell = TableCell();
-    }
-    if (!t.row.cells.empty())
-      t.table.rows.push_back(std::move(t.row));
-    t.row = TableRow();
-  }
-
-  static void FinishStory(Story& s) {
-    if (s.blocks == nullptr)
-      return;
-    if (s.has_content || !s.paragraph.list_label.empty()) {
-      SetLevel(s, 0);
-      TakeParagraph(s);
-    }
-    SetLevel(s, 0);
+    if (state_.story != nullptr)
+      state_.story->EndRow(level);
   }
 
   void FinishPage() {
