@@ -91,21 +91,20 @@ std::size_t AsciiEnd(const char32_t* chars, std::size_t from, std::size_t to, bo
 // Builds blocks (paragraphs and tables) from paragraphs as they end.
 class BlockBuilder {
  public:
-  BlockBuilder(std::vector<Block>& out, int max_depth) : out_(out), max_depth_(max_depth) {}
+  BlockBuilder(std::vector<Block>& out, int max_depth) : max_depth_(max_depth) {
+    tables_.blocks = &out;
+  }
 
   // `drop_row`: the row's end mark is a tracked deletion, so is the row.
   void AddParagraph(Paragraph paragraph, int depth, bool cell_end, bool row_end,
                     bool drop_row = false) {
     depth = std::clamp(depth, 0, max_depth_);
-    while (static_cast<int>(open_.size()) > depth)
-      CloseTable();
-    while (static_cast<int>(open_.size()) < depth)
-      open_.push_back({});
+    tables_.SetLevel(depth);
     if (depth == 0) {
-      Target().push_back(Block::FromParagraph(std::move(paragraph)));
+      tables_.blocks->push_back(Block::FromParagraph(std::move(paragraph)));
       return;
     }
-    OpenTable& t = open_.back();
+    StoryBuilder::OpenTable& t = tables_.tables.back();
     if (row_end) {
       if (!t.cell.blocks.empty())
         t.row.cells.push_back(std::move(t.cell));
@@ -122,34 +121,12 @@ class BlockBuilder {
     }
   }
 
-  void Finish() {
-    while (!open_.empty())
-      CloseTable();
-  }
+  void Finish() { tables_.SetLevel(0); }
 
  private:
-  struct OpenTable {
-    Table table;
-    TableRow row;
-    TableCell cell;
-  };
-
-  std::vector<Block>& Target() { return open_.empty() ? out_ : open_.back().cell.blocks; }
-
-  void CloseTable() {
-    OpenTable t = std::move(open_.back());
-    open_.pop_back();
-    if (!t.cell.blocks.empty())
-      t.row.cells.push_back(std::move(t.cell));
-    if (!t.row.cells.empty())
-      t.table.rows.push_back(std::move(t.row));
-    if (!t.table.rows.empty())
-      Target().push_back(Block::FromTable(std::move(t.table)));
-  }
-
-  std::vector<Block>& out_;
+  // Only its tables are used: the paragraphs come whole from the story.
+  StoryBuilder tables_;
   int max_depth_;
-  std::vector<OpenTable> open_;
 };
 
 }  // namespace
