@@ -75,6 +75,31 @@ bool SyncFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
+// Reads from `fd` to its end into `content` (empty after a failure).
+bool ReadToEnd(int fd, std::string& content, std::string& error) {
+  content.clear();
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    content.reserve(static_cast<std::size_t>(info.st_size));
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) {
+      return true;
+    }
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      const int saved = errno;
+      content.clear();
+      return Fail(error, saved);
+    }
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
 }  // namespace
 
 std::string ErrorText(int error_number) {
@@ -181,29 +206,17 @@ bool ExtendFileOrWriteWhole(const std::string& path, std::string_view bytes, std
   }
   // What the file holds must be where `bytes` begins.
   const std::size_t old_size = static_cast<std::size_t>(info.st_size);
-  std::string held(old_size, '\0');
-  std::size_t done = 0;
-  while (done < old_size) {
-    const ssize_t n =
-        ::pread(fd.get(), held.data() + done, old_size - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (done != old_size || bytes.compare(0, old_size, held) != 0) {
+  std::string held;
+  if (!ReadToEnd(fd.get(), held, error) || held.size() != old_size ||
+      bytes.compare(0, old_size, held) != 0) {
     fd.Reset();
     return WriteFileWhole(path, bytes, error);
   }
   if (old_size == bytes.size()) {
     return true;
   }
-  bool written = ::lseek(fd.get(), static_cast<off_t>(old_size), SEEK_SET) >= 0
-                     ? WriteAll(fd.get(), bytes.substr(old_size), error)
-                     : Fail(error, errno);
+  // Reading left the offset at the end, where the rest goes.
+  bool written = WriteAll(fd.get(), bytes.substr(old_size), error);
   if (written && ::fsync(fd.get()) != 0 && errno != EINVAL) {
     written = Fail(error, errno);
   }
@@ -225,26 +238,7 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string& e
   if (!fd) {
     return Fail(error, errno);
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    content.reserve(static_cast<std::size_t>(info.st_size));
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n == 0) {
-      return true;
-    }
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      const int saved = errno;
-      content.clear();
-      return Fail(error, saved);
-    }
-    content.append(buffer, static_cast<std::size_t>(n));
-  }
+  return ReadToEnd(fd.get(), content, error);
 }
 
 bool SyncFileAndFolder(const std::string& path, std::string& error) {
