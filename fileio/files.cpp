@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 
 #include "fileio/unique_fd.h"
@@ -33,11 +32,20 @@ bool Fail(std::string& error, int error_number) {
 // The umask without changing it for other threads: the kernel tells it in
 // /proc; only where that is missing is it read the old way, under a lock.
 mode_t CurrentUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) {
-      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  UniqueFd status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+  if (status) {
+    // The line comes early (after the name); the first block holds it.
+    char buffer[4096];
+    ssize_t n;
+    do {
+      n = ::read(status.get(), buffer, sizeof buffer - 1);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) {
+      buffer[n] = '\0';
+      const char* line = std::strstr(buffer, "\nUmask:");
+      if (line != nullptr) {
+        return static_cast<mode_t>(std::strtoul(line + 7, nullptr, 8));
+      }
     }
   }
   static std::mutex mutex;
@@ -158,7 +166,7 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
   // mkstemp makes the file 0600 and ours. A file replaced in place keeps its
   // mode, and its owner where we may give it (root, or our own group).
   struct stat existing {};
-  mode_t mode = new_file_mode & ~CurrentUmask();
+  mode_t mode = 0;
   const bool replacing = ::stat(target.c_str(), &existing) == 0;
   if (replacing) {
     if (S_ISDIR(existing.st_mode)) {
@@ -170,6 +178,8 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
         ::fchown(fd.get(), static_cast<uid_t>(-1), existing.st_gid);
       }
     }
+  } else {
+    mode = new_file_mode & ~CurrentUmask();
   }
   if (::fchmod(fd.get(), mode) != 0) {
     return Fail(error, errno);

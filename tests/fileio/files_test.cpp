@@ -95,6 +95,12 @@ TEST(WriteFileWhole, ReplacesThroughLinksKeepingModeAndLeavesNothingBeside) {
   ASSERT_TRUE(WriteFileWhole(dir.File("new.txt"), "fresh", error)) << error;
   EXPECT_EQ(ReadFile(dir.File("new.txt")), "fresh");
   EXPECT_EQ(ModeOf(dir.File("new.txt")), 0640u);
+  {
+    // The umask of the moment counts, not one remembered from before.
+    UmaskScope tighter(077);
+    ASSERT_TRUE(WriteFileWhole(dir.File("private.txt"), "mine", error)) << error;
+    EXPECT_EQ(ModeOf(dir.File("private.txt")), 0600u);
+  }
 
   // An existing file keeps its own bits, even ones wider than the umask.
   WriteFile(dir.File("shared.txt"), "a much longer old content");
@@ -120,8 +126,9 @@ TEST(WriteFileWhole, ReplacesThroughLinksKeepingModeAndLeavesNothingBeside) {
   ASSERT_TRUE(WriteFileWhole(dir.File(longest), "long", error)) << error;
   EXPECT_EQ(ReadFile(dir.File(longest)), "long");
 
-  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"first", "new.txt", longest, "real",
-                                                           "second", "shared.txt"}));
+  EXPECT_EQ(NamesIn(dir.path()),
+            (std::vector<std::string>{"first", "new.txt", longest, "private.txt", "real", "second",
+                                      "shared.txt"}));
   EXPECT_EQ(NamesIn(dir.File("real")), (std::vector<std::string>{"doc.txt"}));
 
   // A loop of links is no file at all.
