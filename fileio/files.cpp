@@ -83,6 +83,20 @@ bool SyncFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
+// Writes `bytes` at the offset of `fd` (its end) and flushes them. When that
+// fails the file is cut back to `old_size`, its bytes before the write; the
+// error reported stays the one of the write.
+bool WriteTailOrCutBack(int fd, off_t old_size, std::string_view bytes, std::string& error) {
+  bool written = WriteAll(fd, bytes, error);
+  if (written && ::fsync(fd) != 0 && errno != EINVAL) {
+    written = Fail(error, errno);
+  }
+  if (!written && ::ftruncate(fd, old_size) == 0) {
+    ::fsync(fd);
+  }
+  return written;
+}
+
 // Reads from `fd` to its end into `content` (empty after a failure).
 bool ReadToEnd(int fd, std::string& content, std::string& error) {
   content.clear();
@@ -226,19 +240,66 @@ bool ExtendFileOrWriteWhole(const std::string& path, std::string_view bytes, std
     return true;
   }
   // Reading left the offset at the end, where the rest goes.
-  bool written = WriteAll(fd.get(), bytes.substr(old_size), error);
-  if (written && ::fsync(fd.get()) != 0 && errno != EINVAL) {
-    written = Fail(error, errno);
-  }
-  if (!written) {
-    // Back to the old bytes; the error reported stays the one of the write.
-    if (::ftruncate(fd.get(), static_cast<off_t>(old_size)) == 0) {
-      ::fsync(fd.get());
-    }
+  if (!WriteTailOrCutBack(fd.get(), static_cast<off_t>(old_size), bytes.substr(old_size), error)) {
     return false;
   }
   const int close_error = fd.Close();
   return close_error == 0 || Fail(error, close_error);
+}
+
+namespace {
+
+FileStamp StampFrom(const struct stat& info) {
+  FileStamp stamp;
+  stamp.device = info.st_dev;
+  stamp.inode = info.st_ino;
+  stamp.size = info.st_size;
+  stamp.modified_seconds = info.st_mtim.tv_sec;
+  stamp.modified_nanoseconds = info.st_mtim.tv_nsec;
+  return stamp;
+}
+
+}  // namespace
+
+bool FileStamp::operator==(const FileStamp& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified_seconds == other.modified_seconds &&
+         modified_nanoseconds == other.modified_nanoseconds;
+}
+
+bool StampOf(const std::string& path, FileStamp& stamp) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
+  stamp = StampFrom(info);
+  return true;
+}
+
+AppendResult AppendToUnchangedFile(const std::string& path, const FileStamp& expected,
+                                   std::string_view bytes, FileStamp& after, std::string& error) {
+  error.clear();
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat info {};
+  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      !(StampFrom(info) == expected)) {
+    return AppendResult::kChanged;
+  }
+  if (bytes.empty()) {
+    after = expected;
+    return AppendResult::kAppended;
+  }
+  if (!WriteTailOrCutBack(fd.get(), expected.size, bytes, error)) {
+    return AppendResult::kFailed;
+  }
+  // Without a stamp the next append finds the file changed and it is written anew.
+  after = ::fstat(fd.get(), &info) == 0 ? StampFrom(info) : FileStamp{};
+  const int close_error = fd.Close();
+  if (close_error != 0) {
+    Fail(error, close_error);
+    return AppendResult::kFailed;
+  }
+  return AppendResult::kAppended;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& error) {

@@ -42,6 +42,30 @@ bool WriteFileWhole(const std::string& path, std::string_view bytes, std::string
 // to WriteFileWhole.
 bool ExtendFileOrWriteWhole(const std::string& path, std::string_view bytes, std::string& error);
 
+// What tells a file's state apart cheaply: which file it is, its size and
+// the time of its last change (to the nanosecond).
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  long long modified_seconds = 0;
+  long modified_nanoseconds = 0;
+  bool operator==(const FileStamp& other) const;
+};
+
+// The stamp of the file `path` names (links followed); false when it has none.
+bool StampOf(const std::string& path, FileStamp& stamp);
+
+enum class AppendResult { kAppended, kChanged, kFailed };
+
+// For a writer that knows what it left in a file: where `path` is still the
+// regular file of `expected`, `bytes` go after its end and are flushed, and
+// `after` gets the new stamp (kAppended). A file that is gone or other than
+// `expected` is not touched (kChanged): the caller writes it anew. A write
+// that fails is cut back to the old end (kFailed, with the error's text).
+AppendResult AppendToUnchangedFile(const std::string& path, const FileStamp& expected,
+                                   std::string_view bytes, FileStamp& after, std::string& error);
+
 // Reads the whole file. False with the error's text when it cannot be opened
 // or read (`content` is then empty).
 bool ReadWholeFile(const std::string& path, std::string& content, std::string& error);

@@ -38,6 +38,17 @@ std::string ToLogCodePage(const std::string& text) {
   return text;
 }
 
+// The lines of a log file, each ended by CR LF.
+std::string JoinLines(std::vector<std::string>::const_iterator begin,
+                      std::vector<std::string>::const_iterator end) {
+  std::string content;
+  for (; begin != end; ++begin) {
+    content += *begin;
+    content += "\r\n";
+  }
+  return content;
+}
+
 // The other way, for a line read back; bytes the code page does not define
 // become U+FFFD.
 std::string FromLogCodePage(const std::string& bytes) {
@@ -85,6 +96,7 @@ std::string Logs::TimeText() const {
 
 void Logs::LoadDailyLog() {
   daily_log_lines_.clear();
+  written_daily_ = {};
   if (log_folder_.empty()) {
     return;
   }
@@ -118,17 +130,50 @@ void Logs::ReportError(const std::string& message) {
   WriteLogFiles();
 }
 
+void Logs::ClearBatchErrors() {
+  batch_errors_.clear();
+  written_errors_ = {};
+}
+
+bool Logs::WriteLog(const std::string& path, const std::vector<std::string>& lines,
+                    WrittenLog& written, std::string& error) {
+  if (!written.path.empty() && written.path == path && lines.size() >= written.lines) {
+    const std::string tail = ToLogCodePage(
+        JoinLines(lines.begin() + static_cast<std::ptrdiff_t>(written.lines), lines.end()));
+    switch (fileio::AppendToUnchangedFile(path, written.stamp, tail, written.stamp, error)) {
+      case fileio::AppendResult::kAppended:
+        written.lines = lines.size();
+        return true;
+      case fileio::AppendResult::kFailed:
+        written = {};
+        return false;
+      case fileio::AppendResult::kChanged:
+        break;
+    }
+  }
+  written = {};
+  if (!WriteLineFile(path, lines, error)) {
+    return false;
+  }
+  if (fileio::StampOf(path, written.stamp)) {
+    written.path = path;
+    written.lines = lines.size();
+  }
+  return true;
+}
+
 bool Logs::WriteLogFiles() {
   if (!create_log_file_ || log_folder_.empty()) {
     return true;
   }
   bool ok = true;
   std::string error;
-  if (!batch_errors_.empty() && !WriteLineFile(ErrorLogFileName(), batch_errors_, error)) {
+  if (!batch_errors_.empty() &&
+      !WriteLog(ErrorLogFileName(), batch_errors_, written_errors_, error)) {
     CurrentPrompter().Error(TrFormat("Error, reason is %s", {error}));
     ok = false;
   }
-  if (!WriteLineFile(DailyLogFileName(), daily_log_lines_, error)) {
+  if (!WriteLog(DailyLogFileName(), daily_log_lines_, written_daily_, error)) {
     CurrentPrompter().Error(TrFormat("Error, reason is %s", {error}));
     ok = false;
   }
@@ -145,12 +190,7 @@ void Logs::ClearView(LogView view) {
 bool WriteLineFile(const std::string& path, const std::vector<std::string>& lines,
                    std::string& error) {
   error.clear();
-  std::string content;
-  for (const std::string& line : lines) {
-    content += line;
-    content += "\r\n";
-  }
-  content = ToLogCodePage(content);
+  const std::string content = ToLogCodePage(JoinLines(lines.begin(), lines.end()));
   // The state folder may not exist yet on a first start.
   std::string target;
   if (!fileio::FinalLinkTarget(path, target, error) ||

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "fileio/files.h"
+
 namespace quillon {
 
 // The two log views, one on each page of the main window.
@@ -77,7 +79,9 @@ class Logs {
   // When "Create Log File" is on: replaces "error.log" with BatchErrors (only
   // when there are errors) and the day log with DailyLogLines. A failure is
   // shown as a message ("Error, reason is %s") and the other file is still
-  // written. Returns false when a write failed.
+  // written. Returns false when a write failed. A file still as the last
+  // write left it only gets the lines added since, so that a run with many
+  // errors does not rewrite a long day log at each of them.
   bool WriteLogFiles();
 
   // The "Create Log File" setting (on at first start).
@@ -95,7 +99,7 @@ class Logs {
   // The error lines of the current run, without times. Their count at the
   // end of the program is its exit code.
   const std::vector<std::string>& batch_errors() const { return batch_errors_; }
-  void ClearBatchErrors() { batch_errors_.clear(); }
+  void ClearBatchErrors();
 
   const std::vector<std::string>& daily_log_lines() const { return daily_log_lines_; }
   const std::vector<std::string>& view_lines(LogView view) const {
@@ -103,6 +107,16 @@ class Logs {
   }
 
  private:
+  // What the last write left in a log file: while the file is still as it
+  // was then and its list has only grown, the new lines are appended to it.
+  struct WrittenLog {
+    std::string path;
+    std::size_t lines = 0;
+    fileio::FileStamp stamp;
+  };
+  static bool WriteLog(const std::string& path, const std::vector<std::string>& lines,
+                       WrittenLog& written, std::string& error);
+
   std::string log_folder_;
   Clock clock_;
   LogsObserver* observer_ = nullptr;
@@ -110,6 +124,8 @@ class Logs {
   LogView visible_view_ = LogView::kManual;
   std::vector<std::string> batch_errors_;
   std::vector<std::string> daily_log_lines_;
+  WrittenLog written_errors_;
+  WrittenLog written_daily_;
   std::vector<std::string> manual_view_;
   std::vector<std::string> watch_view_;
 };

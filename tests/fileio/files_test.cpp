@@ -254,6 +254,62 @@ TEST(ExtendFileOrWriteWhole, AnAppendThatDoesNotFitIsCutBack) {
   EXPECT_EQ(NamesIn(mount_point), (std::vector<std::string>{"07.log"}));
 }
 
+TEST(AppendToUnchangedFile, AppendsOnlyWhileTheFileIsAsTheWriterLeftIt) {
+  TempDir dir;
+  const std::string path = dir.File("07.log");
+  std::string error;
+  ASSERT_TRUE(WriteFileWhole(path, "one\r\n", error)) << error;
+  FileStamp stamp;
+  ASSERT_TRUE(StampOf(path, stamp));
+  EXPECT_EQ(stamp.size, 5);
+
+  FileStamp after;
+  ASSERT_EQ(AppendToUnchangedFile(path, stamp, "two\r\n", after, error), AppendResult::kAppended)
+      << error;
+  EXPECT_EQ(ReadFile(path), "one\r\ntwo\r\n");
+  FileStamp now;
+  ASSERT_TRUE(StampOf(path, now));
+  EXPECT_TRUE(after == now);
+  stamp = after;
+
+  // Someone else wrote to it (the same size, a later time), replaced it or
+  // removed it: it is left alone and the caller writes it anew.
+  const struct timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
+  WriteFile(path, "ONE\r\nTWO\r\n");
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+  EXPECT_EQ(AppendToUnchangedFile(path, stamp, "three\r\n", after, error), AppendResult::kChanged);
+  EXPECT_EQ(ReadFile(path), "ONE\r\nTWO\r\n");
+
+  ASSERT_TRUE(StampOf(path, stamp));
+  WriteFile(dir.File("other"), "ONE\r\nTWO\r\n");
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("other").c_str(), later, 0), 0);
+  fs::rename(dir.File("other"), path);
+  EXPECT_EQ(AppendToUnchangedFile(path, stamp, "three\r\n", after, error), AppendResult::kChanged);
+  EXPECT_EQ(ReadFile(path), "ONE\r\nTWO\r\n");
+
+  fs::remove(path);
+  EXPECT_EQ(AppendToUnchangedFile(path, stamp, "three\r\n", after, error), AppendResult::kChanged);
+  EXPECT_FALSE(testing::FileExists(path));
+  EXPECT_FALSE(StampOf(path, stamp));
+}
+
+TEST(AppendToUnchangedFile, AnAppendThatDoesNotFitIsCutBack) {
+  TempDir dir;
+  const SmallTmpfs small(dir.File("small"));
+  if (!small.skip_reason().empty()) {
+    GTEST_SKIP() << small.skip_reason();
+  }
+  const std::string path = small.path() + "/07.log";
+  std::string error;
+  ASSERT_TRUE(WriteFileWhole(path, "the old lines\r\n", error)) << error;
+  FileStamp stamp, after;
+  ASSERT_TRUE(StampOf(path, stamp));
+  EXPECT_EQ(AppendToUnchangedFile(path, stamp, std::string(256 * 1024, 'x'), after, error),
+            AppendResult::kFailed);
+  EXPECT_EQ(error, ErrorText(ENOSPC));
+  EXPECT_EQ(ReadFile(path), "the old lines\r\n");
+}
+
 TEST(FileLayer, ReadSyncAndMakeFoldersReportTheSystemsReason) {
   TempDir dir;
   std::string error;

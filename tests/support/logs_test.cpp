@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <utime.h>
 
+#include <filesystem>
+
 #include <QDateTime>
 
 #include "tests/support/scripted_prompter.h"
@@ -79,6 +81,38 @@ TEST(LogsTest, ReportErrorLogsWithTimeAndWritesBothFiles) {
   logs.WriteLogFiles();
   EXPECT_EQ(ReadFile(dir.File("error.log")),
             "Error, Can not convert a.doc! Error Reason is bad\r\nError, second\r\n");
+}
+
+TEST(LogsTest, EachErrorAddsItsLinesAndAFileChangedMeanwhileIsWrittenWhole) {
+  TempDir dir;
+  Logs logs(dir.path(), [] { return At(2026, 3, 7, 14, 5, 9); });
+  logs.AddLogLine("14:05:09   Converted a.doc");
+  logs.ReportError("Error, first");
+  logs.ReportError("Error, second");
+  EXPECT_EQ(ReadFile(dir.File("error.log")), "Error, first\r\nError, second\r\n");
+
+  // The files were replaced behind the program's back, or one removed: the
+  // next write gives each its whole list, never the new lines alone.
+  WriteFile(dir.File("error.log"), "something else\r\n");
+  std::filesystem::remove(dir.File("07.log"));
+  logs.ReportError("Error, third");
+  EXPECT_EQ(ReadFile(dir.File("error.log")), "Error, first\r\nError, second\r\nError, third\r\n");
+  EXPECT_EQ(ReadFile(dir.File("07.log")),
+            "14:05:09   Converted a.doc\r\n14:05:09   Error, first\r\n"
+            "14:05:09   Error, second\r\n14:05:09   Error, third\r\n");
+
+  // A new run's errors replace the last run's in error.log.
+  logs.ClearBatchErrors();
+  logs.ReportError("Error, next run");
+  logs.ReportError("Error, next run again");
+  EXPECT_EQ(ReadFile(dir.File("error.log")), "Error, next run\r\nError, next run again\r\n");
+
+  // The day log read anew at a start continues from what the file holds.
+  WriteFile(dir.File("07.log"), "earlier\r\n");
+  SetModified(dir.File("07.log"), At(2026, 3, 7, 9, 0, 0));
+  logs.LoadDailyLog();
+  logs.ReportError("Error, after the start");
+  EXPECT_EQ(ReadFile(dir.File("07.log")), "earlier\r\n14:05:09   Error, after the start\r\n");
 }
 
 TEST(LogsTest, NoFilesWhenCreateLogFileIsOff) {
