@@ -137,7 +137,7 @@ void Logs::ClearBatchErrors() {
 
 bool Logs::WriteLog(const std::string& path, const std::vector<std::string>& lines,
                     WrittenLog& written, std::string& error) {
-  if (!written.path.empty() && written.path == path && lines.size() >= written.lines) {
+  if (written.path == path && lines.size() >= written.lines) {
     const std::string tail = ToLogCodePage(
         JoinLines(lines.begin() + static_cast<std::ptrdiff_t>(written.lines), lines.end()));
     switch (fileio::AppendToUnchangedFile(path, written.stamp, tail, written.stamp, error)) {
