@@ -261,12 +261,6 @@ FileStamp StampFrom(const struct stat& info) {
 
 }  // namespace
 
-bool FileStamp::operator==(const FileStamp& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified_seconds == other.modified_seconds &&
-         modified_nanoseconds == other.modified_nanoseconds;
-}
-
 bool StampOf(const std::string& path, FileStamp& stamp) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -282,7 +276,7 @@ AppendResult AppendToUnchangedFile(const std::string& path, const FileStamp& exp
   UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   struct stat info {};
   if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      !(StampFrom(info) == expected)) {
+      StampFrom(info) != expected) {
     return AppendResult::kChanged;
   }
   if (bytes.empty()) {

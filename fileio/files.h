@@ -50,7 +50,7 @@ struct FileStamp {
   off_t size = -1;
   long long modified_seconds = 0;
   long modified_nanoseconds = 0;
-  bool operator==(const FileStamp& other) const;
+  bool operator==(const FileStamp&) const = default;
 };
 
 // The stamp of the file `path` names (links followed); false when it has none.
